@@ -1,0 +1,238 @@
+#include "drive.h"
+#include "operations.h"
+#include "wildcard.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace pulsaro {
+namespace {
+
+std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+std::string hostReason(int error) { return std::error_code(error, std::system_category()).message(); }
+
+std::string lastComponent(std::string_view path) {
+    const auto cut = path.find_last_of("\\/");
+    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
+
+// A file descriptor that is closed however the function leaves.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now, reporting the error a late write-back may surface.
+    int close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result == 0 ? 0 : errno;
+    }
+
+private:
+    int fd_;
+};
+
+bool isFolderLike(const fs::directory_entry& entry) {
+    std::error_code ec;
+    if (entry.is_directory(ec)) return true;  // follows links: a link to a folder is a folder
+    return false;
+}
+
+// A relative source is looked up in the current folder, then beside the running program.
+HostPath resolveSource(std::string_view source) {
+    HostPath found = resolvePath(source);
+    const bool relative = !(source.size() >= 2 && source[1] == ':');
+    std::error_code ec;
+    if (!relative || !found.ok() || fs::exists(found.path, ec)) return found;
+    const fs::path beside = ownFolder();
+    if (beside.empty()) return found;
+    fs::path candidate = beside;
+    std::string rest(source);
+    for (char& c : rest) {
+        if (c == '\\') c = '/';
+    }
+    for (const auto& part : fs::path(rest)) candidate = resolveEntry(candidate, part.string());
+    return fs::exists(candidate, ec) ? HostPath{candidate, {}} : found;
+}
+
+constexpr std::string_view kPartialMarker = ".partial-";
+
+std::string temporaryPrefix(const std::string& destinationName) {
+    return "." + destinationName + std::string(kPartialMarker);
+}
+
+// Temporary files left by a copy that was killed part-way are removed by the next copy to the
+// same destination; those of a copy still running in another process are left alone.
+void removeAbandonedTemporaries(const fs::path& folder, const std::string& destinationName) {
+    const std::string prefix = temporaryPrefix(destinationName);
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) != 0) continue;
+        const long owner = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+        if (owner > 0 && ::kill(static_cast<pid_t>(owner), 0) == 0) continue;
+        std::error_code ignored;
+        fs::remove(it->path(), ignored);
+    }
+}
+
+std::string newTemporaryName(const std::string& destinationName) {
+    static unsigned counter = 0;
+    return temporaryPrefix(destinationName) + std::to_string(::getpid()) + "-" +
+           std::to_string(++counter);
+}
+
+// Copies every byte, letting the kernel do it where it can.
+int copyBytes(int in, int out) {
+    bool kernelCopy = true;
+    std::vector<char> buffer;
+    for (;;) {
+        if (kernelCopy) {
+            const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+            if (n > 0) continue;
+            if (n == 0) return 0;
+            if (errno == EINTR) continue;
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+                return errno;
+            kernelCopy = false;
+            buffer.resize(1 << 20);
+        }
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got == 0) return 0;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(out, buffer.data() + done, static_cast<size_t>(got - done));
+            if (put < 0) {
+                if (errno == EINTR) continue;
+                return errno;
+            }
+            done += put;
+        }
+    }
+}
+
+mode_t destinationMode(mode_t sourceMode, const std::string& destinationName) {
+    mode_t mode = sourceMode & 07777;
+    const std::string suffix = ".exe";
+    if (destinationName.size() >= suffix.size() &&
+        sameNameIgnoringCase(destinationName.substr(destinationName.size() - suffix.size()), suffix)) {
+        mode |= (mode & 0444) >> 2;  // executable for whoever may read it
+    }
+    return mode;
+}
+
+}  // namespace
+
+OpResult KillFiles(std::string_view pattern) noexcept try {
+    const FailureOf fail("KillFiles", quoted(pattern));
+    const HostPath resolved = resolvePath(pattern);
+    if (!resolved.ok()) return fail(resolved.error);
+    const fs::path folder = resolved.path.parent_path();
+    const std::string namePattern = lastComponent(pattern);
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) return fail(folder.string() + ": " + ec.message());
+    int matched = 0;
+    std::string undeleted;
+    for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (isFolderLike(*it) || !matchesWildcard(namePattern, name)) continue;
+        ++matched;
+        if (::unlink(it->path().c_str()) != 0) {
+            undeleted += (undeleted.empty() ? "" : "; ") + name + ": " + hostReason(errno);
+        }
+    }
+    if (ec) return fail(folder.string() + ": " + ec.message());
+    if (matched == 0) return fail("no file matches");
+    if (!undeleted.empty()) return fail(undeleted);
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("KillFiles", quoted(pattern), e.what());
+}
+
+OpResult RemoveDir(std::string_view path) noexcept try {
+    const FailureOf fail("RemoveDir", quoted(path));
+    const HostPath resolved = resolvePath(path);
+    if (!resolved.ok()) return fail(resolved.error);
+    if (::rmdir(resolved.path.c_str()) != 0) return fail(hostReason(errno));
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("RemoveDir", quoted(path), e.what());
+}
+
+OpResult MakeDir(std::string_view path) noexcept try {
+    const FailureOf fail("MakeDir", quoted(path));
+    const HostPath resolved = resolvePath(path);
+    if (!resolved.ok()) return fail(resolved.error);
+    if (::mkdir(resolved.path.c_str(), 0755) != 0) return fail(hostReason(errno));
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("MakeDir", quoted(path), e.what());
+}
+
+OpResult FileCopy(std::string_view source, std::string_view destination) noexcept try {
+    const FailureOf fail("FileCopy", quoted(source) + " " + quoted(destination));
+    const HostPath from = resolveSource(source);
+    if (!from.ok()) return fail(from.error);
+    Fd in(::open(from.path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in.valid()) return fail(from.path.string() + ": " + hostReason(errno));
+    struct stat sourceInfo {};
+    if (::fstat(in.get(), &sourceInfo) != 0) return fail(hostReason(errno));
+    if (!S_ISREG(sourceInfo.st_mode)) return fail(from.path.string() + " is not a file");
+
+    const HostPath to = resolvePath(destination);
+    if (!to.ok()) return fail(to.error);
+    const fs::path folder = to.path.parent_path();
+    const std::string name = to.path.filename().string();
+    struct stat existing {};
+    if (::stat(to.path.c_str(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode)) return fail(to.path.string() + " is a folder");
+        if ((existing.st_mode & 0222) == 0) return fail(to.path.string() + " is read-only");
+    }
+    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.valid()) return fail(folder.string() + ": " + hostReason(errno));
+
+    removeAbandonedTemporaries(folder, name);
+    const std::string temporary = newTemporaryName(name);
+    const mode_t mode = destinationMode(sourceInfo.st_mode, name);
+    Fd out(::openat(dir.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+    if (!out.valid()) return fail(folder.string() + ": " + hostReason(errno));
+
+    int error = copyBytes(in.get(), out.get());
+    if (error == 0 && ::fchmod(out.get(), mode) != 0) error = errno;
+    if (error == 0 && ::fsync(out.get()) != 0) error = errno;
+    const int closeError = out.close();
+    if (error == 0) error = closeError;
+    if (error == 0 && ::renameat(dir.get(), temporary.c_str(), dir.get(), name.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlinkat(dir.get(), temporary.c_str(), 0);
+        return fail(to.path.string() + ": " + hostReason(error));
+    }
+    ::fsync(dir.get());  // makes the rename itself durable; the copy is complete either way
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("FileCopy", quoted(source) + " " + quoted(destination), e.what());
+}
+
+}  // namespace pulsaro
