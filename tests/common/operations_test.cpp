@@ -1,0 +1,265 @@
+#include "action.h"
+#include "command_line.h"
+#include "operations.h"
+#include "temp_drive.h"
+#include "wildcard.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace pulsaro;
+using namespace pulsaro::test;
+
+namespace {
+
+TEST(Wildcard, FollowsThePlatformRules) {
+    struct Case {
+        const char* pattern;
+        const char* name;
+        bool matches;
+    };
+    const Case cases[] = {
+        {"*.*", "README", true},        {"*.*", "a.b.c", true},       {"*.*", ".hidden", true},
+        {"*.exe", "SETUP.EXE", true},   {"*.exe", "setup.exe2", false}, {"*.exe", "exe", false},
+        {"?.txt", "a.txt", true},       {"?.txt", "ab.txt", false},   {"?.txt", ".txt", false},
+        {"a*.*", "abc", true},          {"a*b", "aXXbYb", true},      {"a*b", "aXXbY", false},
+        {"PULSARO_*.exe", "pulsaro_zentra.exe", true},                {"*", "", true},
+        {"x", "X", true},               {"è*", "ÈTÀ", true},          {"***?", "", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(matchesWildcard(c.pattern, c.name), c.matches) << c.pattern << " vs " << c.name;
+    }
+}
+
+struct KillCase {
+    const char* pattern;
+    std::vector<std::string> left;
+    bool succeeds;
+};
+
+TEST(KillFiles, DeletesMatchingFilesOnlyDirectlyInTheFolder) {
+    const KillCase cases[] = {
+        {R"(c:\root\*.*)", {"sub"}, true},
+        {R"(c:\ROOT\*.TXT)", {"NOEXT", "b.exe", "link", "sub"}, true},
+        {R"(c:\root\?.txt)", {"NOEXT", "b.exe", "link", "sub"}, true},
+        {R"(c:\root\noext)", {"a.txt", "b.exe", "c.TXT", "link", "sub"}, true},
+        {R"(c:\root\*.zip)", {"NOEXT", "a.txt", "b.exe", "c.TXT", "link", "sub"}, false},
+        {R"(c:\missing\*.*)", {"NOEXT", "a.txt", "b.exe", "c.TXT", "link", "sub"}, false},
+    };
+    for (const KillCase& c : cases) {
+        TempDrive t;
+        const fs::path root = t.onDrive("root");
+        fs::create_directories(root / "sub" / "deeper");
+        for (const char* name : {"a.txt", "b.exe", "c.TXT", "NOEXT"}) writeFile(root / name, name);
+        writeFile(root / "sub" / "inner.txt", "inner");
+        writeFile(t.base() / "target.txt", "target");
+        fs::create_symlink(t.base() / "target.txt", root / "link");
+
+        const OpResult result = KillFiles(c.pattern);
+        EXPECT_EQ(result.ok(), c.succeeds) << c.pattern << ": " << result.reason();
+        EXPECT_EQ(listFolder(root), c.left) << c.pattern;
+        EXPECT_EQ(listFolder(root / "sub"), (std::vector<std::string>{"deeper", "inner.txt"}));
+        EXPECT_EQ(readFile(t.base() / "target.txt"), "target") << "a link's target is never touched";
+    }
+}
+
+TEST(FolderOperations, FailWithoutTouchingWhatIsThere) {
+    TempDrive t;
+    fs::create_directories(t.onDrive("full/child"));
+    writeFile(t.onDrive("full/keep.txt"), "keep");
+    fs::create_directories(t.onDrive("empty"));
+
+    EXPECT_FALSE(RemoveDir(R"(c:\full)"));
+    EXPECT_FALSE(RemoveDir(R"(c:\missing)"));
+    EXPECT_FALSE(MakeDir(R"(c:\full)"));
+    EXPECT_FALSE(MakeDir(R"(c:\FULL)"));
+    EXPECT_FALSE(MakeDir(R"(c:\missing\child)"));
+    EXPECT_EQ(listFolder(t.onDrive("full")), (std::vector<std::string>{"child", "keep.txt"}));
+
+    EXPECT_TRUE(RemoveDir(R"(c:\EMPTY)"));
+    EXPECT_TRUE(MakeDir(R"(c:\made)"));
+    EXPECT_EQ(listFolder(t.drive()), (std::vector<std::string>{"full", "made"}));
+}
+
+TEST(FileCopy, ReplacesTheDestinationWholeAndKeepsModes) {
+    TempDrive t;
+    fs::create_directories(t.onDrive("dest"));
+    writeFile(t.dist() / "short.bin", "new");
+    fs::permissions(t.dist() / "short.bin", fs::perms(0640));
+    writeFile(t.onDrive("dest/target.bin"), std::string(10000, 'o'));
+
+    ASSERT_TRUE(FileCopy("SHORT.bin", R"(c:\dest\TARGET.bin)"));
+    EXPECT_EQ(listFolder(t.onDrive("dest")), std::vector<std::string>{"target.bin"});
+    EXPECT_EQ(readFile(t.onDrive("dest/target.bin")), "new") << "no tail of the longer old file";
+    EXPECT_EQ(fs::status(t.onDrive("dest/target.bin")).permissions(), fs::perms(0640));
+
+    ASSERT_TRUE(FileCopy("short.bin", R"(c:\dest\program.EXE)"));
+    EXPECT_EQ(fs::status(t.onDrive("dest/program.EXE")).permissions(), fs::perms(0750));
+}
+
+TEST(FileCopy, FailsCleanlyOnBadSourcesAndDestinations) {
+    TempDrive t;
+    fs::create_directories(t.onDrive("dest/folder"));
+    fs::create_directories(t.dist() / "a_folder");
+    writeFile(t.dist() / "good", "good");
+    writeFile(t.onDrive("dest/readonly"), "old");
+    fs::permissions(t.onDrive("dest/readonly"), fs::perms(0444));
+    const std::pair<const char*, const char*> cases[] = {
+        {"absent", R"(c:\dest\x)"},      {"a_folder", R"(c:\dest\x)"},
+        {"good", R"(c:\nofolder\x)"},    {"good", R"(c:\dest\folder)"},
+        {"good", R"(c:\dest\readonly)"}, {"good", R"(e:\dest\x)"},
+    };
+    for (const auto& [source, destination] : cases) {
+        EXPECT_FALSE(FileCopy(source, destination)) << source << " -> " << destination;
+    }
+    EXPECT_EQ(listFolder(t.onDrive("dest")), (std::vector<std::string>{"folder", "readonly"}));
+    EXPECT_EQ(readFile(t.onDrive("dest/readonly")), "old");
+}
+
+TEST(FileCopy, TakesARelativeSourceFromTheCurrentFolderFirst) {
+    TempDrive t;
+    const fs::path own = fs::read_symlink("/proc/self/exe").parent_path();
+    const std::string name = "pulsaro-own-folder-probe.txt";
+    writeFile(own / name, "beside the program");
+    writeFile(t.dist() / name, "current folder");
+    ASSERT_TRUE(FileCopy(name, R"(c:\from_cwd)"));
+    fs::remove(t.dist() / name);
+    ASSERT_TRUE(FileCopy(name, R"(c:\from_own)"));
+    fs::remove(own / name);
+    EXPECT_FALSE(FileCopy(name, R"(c:\from_nowhere)"));
+    EXPECT_EQ(readFile(t.onDrive("from_cwd")), "current folder");
+    EXPECT_EQ(readFile(t.onDrive("from_own")), "beside the program");
+}
+
+pid_t startCopyTool(const fs::path& tool, const char* source, const char* destination) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl(tool.c_str(), tool.c_str(), source, destination, nullptr);
+        _exit(127);
+    }
+    return pid;
+}
+
+// A copy killed at any moment leaves the old destination or the new one, whole; the next copy
+// to the same destination sweeps the abandoned temporary file away.
+TEST(FileCopy, KilledPartWayLeavesTheOldFileOrTheNewOne) {
+    TempDrive t;
+    const fs::path tool = fs::path(COPY_TOOL);
+    const std::string oldBytes = patternBytes(1000, 1);
+    const std::string newBytes = patternBytes(64 << 20, 2);
+    writeFile(t.dist() / "big.bin", newBytes);
+    fs::create_directories(t.onDrive("dest"));
+    int sawOld = 0, sawNew = 0;
+    for (int round = 0; round < 8; ++round) {
+        writeFile(t.onDrive("dest/app.exe"), oldBytes);
+        const pid_t pid = startCopyTool(tool, "big.bin", R"(c:\dest\app.exe)");
+        std::this_thread::sleep_for(std::chrono::milliseconds(round * 15));
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        const std::string left = readFile(t.onDrive("dest/app.exe"));
+        ASSERT_TRUE(left == oldBytes || left == newBytes) << "round " << round << ": mixed file";
+        (left == oldBytes ? sawOld : sawNew)++;
+    }
+    EXPECT_GT(sawOld, 0) << "no kill landed before the copy ended; the test proved nothing";
+    ASSERT_TRUE(FileCopy("big.bin", R"(c:\dest\app.exe)"));
+    EXPECT_EQ(listFolder(t.onDrive("dest")), std::vector<std::string>{"app.exe"});
+    EXPECT_EQ(readFile(t.onDrive("dest/app.exe")), newBytes);
+}
+
+TEST(CommandLine, RunsOfSpacesNeverMakeEmptyArguments) {
+    using Tokens = std::vector<std::string>;
+    EXPECT_EQ(splitCommandLine(R"(regsvr32  c:\pulsaro_zentra\MSWINSCK.OCX)"),
+              (Tokens{"regsvr32", R"(c:\pulsaro_zentra\MSWINSCK.OCX)"}));
+    EXPECT_EQ(splitCommandLine("  a   b  "), (Tokens{"a", "b"}));
+    EXPECT_EQ(splitCommandLine("   "), Tokens{});
+}
+
+// Reads the recorder's output once it holds the given line, or whatever is there at the deadline.
+std::string waitForRecord(const fs::path& file, const std::string& line) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::string text;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (fs::exists(file)) text = readFile(file);
+        if (text.find(line) != std::string::npos) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return text;
+}
+
+bool hasZombieChild() {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string pid, comm, state;
+        long ppid = 0;
+        if (stat >> pid >> comm >> state >> ppid && ppid == getpid() && state == "Z") return true;
+    }
+    return false;
+}
+
+TEST(Shell, StartsDetachedAndReturnsAtOnce) {
+    TempDrive t;
+    fs::create_directories(t.onDrive("tools"));
+    fs::copy_file(RECORDER, t.onDrive("tools/Recorder"));
+    const fs::path output = t.base() / "record.txt";
+    const fs::path release = t.base() / "release";
+    setenv("RECORDER_OUTPUT", output.c_str(), 1);
+    setenv("RECORDER_RELEASE", release.c_str(), 1);
+
+    ASSERT_TRUE(Shell(R"(c:\TOOLS\recorder  c:\pulsaro_zentra\MSWINSCK.OCX)", kMinimizedFocus));
+    const std::string started = waitForRecord(output, "]\n");
+    EXPECT_NE(started.find("count 1\n[c:\\pulsaro_zentra\\MSWINSCK.OCX]\n"), std::string::npos)
+        << started;
+    EXPECT_EQ(started.find("finished"), std::string::npos) << "Shell waited for the program";
+    writeFile(release, "");
+    EXPECT_NE(waitForRecord(output, "finished").find("finished"), std::string::npos);
+    EXPECT_FALSE(hasZombieChild());
+    unsetenv("RECORDER_OUTPUT");
+    unsetenv("RECORDER_RELEASE");
+}
+
+TEST(Shell, FindsProgramsThePlatformWayAndFailsForMissingOnes) {
+    TempDrive t;
+    fs::create_directories(t.onDrive("windows/system32"));
+    fs::copy_file(RECORDER, t.onDrive("windows/system32/sysprog.exe"));
+    const fs::path output = t.base() / "record.txt";
+    setenv("RECORDER_OUTPUT", output.c_str(), 1);
+
+    ASSERT_TRUE(Shell("SYSPROG one", kMinimizedFocus)) << "system folder, .exe appended, any case";
+    EXPECT_NE(waitForRecord(output, "finished").find("[one]"), std::string::npos);
+    for (const char* missing : {"no_such_program_anywhere", R"(c:\nowhere\prog.exe)", "", "   "}) {
+        const OpResult result = Shell(missing, kMinimizedFocus);
+        EXPECT_FALSE(result) << missing;
+    }
+    writeFile(t.onDrive("not_runnable.exe"), "just text");
+    EXPECT_FALSE(Shell(R"(c:\not_runnable.exe)", kMinimizedFocus)) << "a failed start is detected";
+    unsetenv("RECORDER_OUTPUT");
+}
+
+TEST(Action, RecordsEachFailedStepAndRunsTheNextOnes) {
+    TempDrive t;
+    CapturedDiagnostics diagnostics;
+    setProgramTitle("pulsaro_test");
+    Action run;
+    run(KillFiles(R"(c:\nothing\*.*)"));
+    run(MakeDir(R"(c:\made)"));
+    run(RemoveDir(R"(c:\absent)"));
+    run(MakeDir(R"(c:\made\again)"));
+    EXPECT_TRUE(fs::is_directory(t.onDrive("made/again")));
+    ASSERT_EQ(diagnostics.lines.size(), 2u);
+    EXPECT_EQ(run.failedSteps(), 2);
+    EXPECT_EQ(diagnostics.lines[0].rfind(R"(pulsaro_test: KillFiles "c:\nothing\*.*": )", 0), 0u)
+        << diagnostics.lines[0];
+    EXPECT_EQ(diagnostics.lines[1].rfind(R"(pulsaro_test: RemoveDir "c:\absent": )", 0), 0u)
+        << diagnostics.lines[1];
+}
+
+}  // namespace
