@@ -1,0 +1,111 @@
+#include "partial_file.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace pulsaro {
+namespace {
+
+// Write-back is started every few megabytes as the bytes arrive, so that the flush before the
+// rename has little left to do and a large file does not pile up as dirty pages.
+constexpr std::int64_t kWriteBackStep = 8 << 20;
+
+// The same naming as the file copies use: ".<name>.partial-<pid>-<n>", so that a leftover can
+// be told from a file still being written by a live process.
+std::string temporaryPrefix(const std::string& targetName) {
+    return "." + targetName + ".partial-";
+}
+
+std::string newTemporaryName(const std::string& targetName) {
+    static unsigned counter = 0;
+    return temporaryPrefix(targetName) + std::to_string(::getpid()) + "-d" +
+           std::to_string(++counter);
+}
+
+// A download killed part-way leaves its temporary file; the next one to the same target removes
+// it, leaving alone those of processes still running.
+void removeAbandonedTemporaries(const fs::path& folder, const std::string& targetName) {
+    const std::string prefix = temporaryPrefix(targetName);
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) != 0) continue;
+        const long owner = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+        if (owner > 0 && ::kill(static_cast<pid_t>(owner), 0) == 0) continue;
+        std::error_code ignored;
+        fs::remove(it->path(), ignored);
+    }
+}
+
+}  // namespace
+
+PartialFile::~PartialFile() {
+    discard();
+}
+
+int PartialFile::open(const fs::path& target) {
+    discard();
+    target_ = target;
+    const std::string targetName = target.filename().string();
+    folder_ = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_ < 0) return errno;
+    removeAbandonedTemporaries(target.parent_path(), targetName);
+    temporaryName_ = newTemporaryName(targetName);
+    fd_ = ::openat(folder_, temporaryName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        const int error = errno;
+        temporaryName_.clear();
+        return error;
+    }
+    size_ = 0;
+    writeBackStart_ = 0;
+    return 0;
+}
+
+int PartialFile::append(const char* data, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t put = ::write(fd_, data + done, size - done);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    size_ += static_cast<std::int64_t>(size);
+    if (size_ - writeBackStart_ >= kWriteBackStep) {
+        ::sync_file_range(fd_, writeBackStart_, size_ - writeBackStart_, SYNC_FILE_RANGE_WRITE);
+        writeBackStart_ = size_;
+    }
+    return 0;
+}
+
+int PartialFile::commit() {
+    if (::fsync(fd_) != 0) return errno;
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0) return errno;
+    if (::renameat(folder_, temporaryName_.c_str(), folder_, target_.filename().c_str()) != 0) {
+        return errno;
+    }
+    temporaryName_.clear();
+    ::fsync(folder_);  // makes the rename itself durable; the file is complete either way
+    return 0;
+}
+
+void PartialFile::discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temporaryName_.empty()) ::unlinkat(folder_, temporaryName_.c_str(), 0);
+    temporaryName_.clear();
+    if (folder_ >= 0) ::close(folder_);
+    folder_ = -1;
+}
+
+}  // namespace pulsaro

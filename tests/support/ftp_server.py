@@ -1,0 +1,144 @@
+#!/usr/bin/python3
+"""A loopback FTP server for the tests, with faults a real server or network may show.
+
+Listens on 127.0.0.1 at a free port, prints "PORT <number>" on standard output once it accepts
+connections, and serves the given root folder to one account. It ends when its standard input
+closes, so that it never outlives the test that started it.
+"""
+
+import argparse
+import logging
+import os
+import sys
+import threading
+from timeit import default_timer as timer
+
+from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
+from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True, help="folder served as the account's /")
+    parser.add_argument("--user", default="pulsarozentra")
+    parser.add_argument("--password", default="kx7rw2pq5d")
+    parser.add_argument("--refuse-login", action="store_true",
+                        help="answer every login with 530")
+    parser.add_argument("--drop-after", type=int, metavar="BYTES",
+                        help="close the data connection after sending this many bytes (426)")
+    parser.add_argument("--stall-after", type=int, metavar="BYTES",
+                        help="send this many bytes, then nothing more, keeping the connection")
+    parser.add_argument("--size-delta", type=int, default=0, metavar="BYTES",
+                        help="announce (SIZE) the file this much larger (or smaller) than it is")
+    parser.add_argument("--no-size", action="store_true",
+                        help="answer SIZE with 502, so no size is announced")
+    parser.add_argument("--rate", type=int, default=0, metavar="BYTES_PER_SECOND",
+                        help="send file data no faster than this")
+    parser.add_argument("--silent-on", metavar="COMMAND", default="",
+                        help="never answer this command (BANNER: never greet)")
+    parser.add_argument("--long-reply-at", metavar="COMMAND", default="",
+                        help="precede the reply to this command (BANNER: the greeting) by a "
+                             "continuation line of --long-reply-length characters")
+    parser.add_argument("--long-reply-length", type=int, default=70000)
+    parser.add_argument("--verbose", action="store_true", help="log the FTP dialogue on stderr")
+    return parser.parse_args()
+
+
+def make_authorizer(args):
+    class Authorizer(DummyAuthorizer):
+        def validate_authentication(self, username, password, handler):
+            if args.refuse_login:
+                raise AuthenticationFailed("Login refused.")
+            super().validate_authentication(username, password, handler)
+
+    authorizer = Authorizer()
+    authorizer.add_user(args.user, args.password, args.root, perm="elr")
+    return authorizer
+
+
+def make_data_handler(args):
+    class DataHandler(DTPHandler):
+        def use_sendfile(self):
+            return False
+
+        def send(self, data):
+            limit = args.drop_after if args.drop_after is not None else args.stall_after
+            if limit is not None:
+                room = limit - self.tot_bytes_sent
+                if room <= 0:
+                    if args.drop_after is not None:
+                        self.handle_close()
+                    else:
+                        self.del_channel()
+                    return 0
+                data = data[:room]
+            if args.rate:
+                # A steady trickle: never more than the rate allows so far, resumed every 20 ms.
+                allowed = int(args.rate * (timer() - self._start_time)) - self.tot_bytes_sent
+                if allowed <= 0:
+                    self.del_channel()
+                    self.ioloop.call_later(0.02, self._resume)
+                    return 0
+                data = data[:allowed]
+            return super().send(data)
+
+        def _resume(self):
+            if not self._closed:
+                self.add_channel(events=self.ioloop.WRITE)
+
+    return DataHandler
+
+
+def make_control_handler(args):
+    class ControlHandler(FTPHandler):
+        authorizer = make_authorizer(args)
+        dtp_handler = make_data_handler(args)
+        banner = "fixture ready."
+        auth_failed_timeout = 0.1
+        _command = "BANNER"
+
+        def handle(self):
+            if args.silent_on.upper() != "BANNER":
+                super().handle()
+
+        def process_command(self, cmd, *a, **kw):
+            self._command = cmd
+            if cmd == args.silent_on.upper():
+                return
+            super().process_command(cmd, *a, **kw)
+
+        def respond(self, resp, logfun=logging.debug):
+            if self._command == args.long_reply_at.upper():
+                self.push("%s-%s\r\n" % (resp[:3], "x" * args.long_reply_length))
+            super().respond(resp, logfun)
+
+        def ftp_SIZE(self, path):
+            if args.no_size:
+                self.respond("502 SIZE not implemented.")
+                return
+            if not self.fs.isfile(self.fs.realpath(path)):
+                self.respond("550 %s is not retrievable." % self.fs.fs2ftp(path))
+                return
+            self.respond("213 %d" % (self.fs.getsize(path) + args.size_delta))
+
+    return ControlHandler
+
+
+def exit_when_input_closes():
+    sys.stdin.buffer.read()
+    os._exit(0)
+
+
+def main():
+    args = parse_arguments()
+    logging.basicConfig(level=logging.DEBUG if args.verbose else logging.CRITICAL,
+                        stream=sys.stderr)
+    server = FTPServer(("127.0.0.1", 0), make_control_handler(args))
+    threading.Thread(target=exit_when_input_closes, daemon=True).start()
+    print("PORT %d" % server.socket.getsockname()[1], flush=True)
+    server.serve_forever(handle_exit=False)
+
+
+if __name__ == "__main__":
+    main()

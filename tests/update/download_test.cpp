@@ -1,0 +1,101 @@
+#include "action.h"
+#include "form1.h"
+#include "ftp_server.h"
+#include "temp_drive.h"
+
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace pulsaro {
+namespace {
+
+using test::CapturedDiagnostics;
+using test::FtpFaults;
+using test::FtpServer;
+using test::listFolder;
+using test::patternBytes;
+using test::readFile;
+using test::TempDrive;
+
+constexpr const char* kRemote = "/pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe";
+
+// Points the updater at the fixture server for the lifetime of the object.
+class UpdateServerOverride {
+  public:
+    explicit UpdateServerOverride(const std::string& url) {
+        setenv("PULSARO_UPDATE_URL", url.c_str(), 1);
+    }
+    ~UpdateServerOverride() { unsetenv("PULSARO_UPDATE_URL"); }
+};
+
+class DownloadTest : public ::testing::Test {
+  protected:
+    // The staging folder as the setup creates it.
+    DownloadTest() { fs::create_directories(staging()); }
+    fs::path staging() const { return drive.onDrive("pulsaro_zentra/_Pulsaro"); }
+
+    TempDrive drive;
+    CapturedDiagnostics diagnostics;
+    Form1 form;
+};
+
+TEST_F(DownloadTest, TransferCommandIsBuiltExactly) {
+    EXPECT_EQ(Form1::TransferCommand("pulsaronew_zentra.exe"),
+              "get  /pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe "
+              "c:\\pulsaro_zentra\\_pulsaro\\pulsaronew_zentra.exe");
+}
+
+TEST_F(DownloadTest, FetchesTheRemoteApplicationToTheDownloadTarget) {
+    FtpServer server;
+    const std::string bytes = patternBytes((2 << 20) + 3, 11);
+    server.putFile(kRemote, bytes);
+    UpdateServerOverride useFixture(server.url());
+    Action run;
+
+    form.DownloadUpdate(run, "pulsaronew_zentra.exe");
+
+    EXPECT_EQ(run.failedSteps(), 0) << (diagnostics.lines.empty() ? "" : diagnostics.lines[0]);
+    EXPECT_FALSE(form.Inet1.StillExecuting());
+    EXPECT_EQ(form.Inet1.URL(), server.url());
+    EXPECT_EQ(listFolder(staging()), std::vector<std::string>{"pulsaronew_zentra.exe"});
+    EXPECT_TRUE(readFile(staging() / "pulsaronew_zentra.exe") == bytes);
+}
+
+// The download goes on to its last step and only the transfer's own step is recorded as failed.
+TEST_F(DownloadTest, RefusedLoginLeavesNoFileAndOneFailedStep) {
+    FtpFaults refuse;
+    refuse.refuseLogin = true;
+    FtpServer server(refuse);
+    server.putFile(kRemote, "bytes");
+    UpdateServerOverride useFixture(server.url());
+    Action run;
+
+    form.DownloadUpdate(run, "pulsaronew_zentra.exe");
+
+    EXPECT_EQ(run.failedSteps(), 1);
+    ASSERT_EQ(diagnostics.lines.size(), 1u);
+    EXPECT_NE(diagnostics.lines[0].find("Execute"), std::string::npos) << diagnostics.lines[0];
+    EXPECT_FALSE(form.Inet1.StillExecuting());
+    EXPECT_EQ(listFolder(staging()), std::vector<std::string>{});
+}
+
+// With no request running the wait returns without handling a single event.
+TEST_F(DownloadTest, IdleWaitReturnsAtOnceWhenNothingRuns) {
+    bool eventHandled = false;
+    QTimer::singleShot(0, [&eventHandled] { eventHandled = true; });
+
+    EXPECT_TRUE(form.WaitUntilIdle().ok());
+
+    EXPECT_FALSE(eventHandled);
+}
+
+}  // namespace
+}  // namespace pulsaro

@@ -1,0 +1,384 @@
+#include "inet.h"
+#include "ftp_server.h"
+#include "get_command.h"
+#include "operations.h"
+#include "temp_drive.h"
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace pulsaro {
+namespace {
+
+using test::FtpFaults;
+using test::FtpServer;
+using test::listFolder;
+using test::patternBytes;
+using test::readFile;
+using test::TempDrive;
+using test::writeFile;
+
+constexpr const char* kRemote = "/pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe";
+constexpr const char* kLocal = R"(c:\pulsaro_zentra\_pulsaro\pulsaronew_zentra.exe)";
+
+std::string getCommand(const std::string& local = kLocal) {
+    return std::string("get  ") + kRemote + " " + local;
+}
+
+// Pumps events until the request has ended; false if it is still running after the limit.
+bool waitForEnd(const Inet& inet, std::chrono::milliseconds limit = 8s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (inet.StillExecuting() && std::chrono::steady_clock::now() < deadline) {
+        DoEventsWaiting(50ms);
+    }
+    return !inet.StillExecuting();
+}
+
+// The install tree's staging folder as the setup spells it, which the updater writes in lower
+// case.
+class InetTest : public ::testing::Test {
+  protected:
+    InetTest() { fs::create_directories(staging()); }
+    fs::path staging() const { return drive.onDrive("pulsaro_zentra/_Pulsaro"); }
+    fs::path target() const { return staging() / "pulsaronew_zentra.exe"; }
+
+    TempDrive drive;
+    Inet inet;
+};
+
+TEST_F(InetTest, FilesArriveByteIdentical) {
+    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{(3 << 20) + 7}}) {
+        SCOPED_TRACE(size);
+        FtpServer server;
+        const std::string bytes = patternBytes(size, static_cast<unsigned>(size));
+        server.putFile(kRemote, bytes);
+        inet.setUserName("pulsarozentra");
+        inet.setPassword("kx7rw2pq5d");
+
+        ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
+        EXPECT_TRUE(inet.StillExecuting());
+        ASSERT_TRUE(waitForEnd(inet));
+
+        EXPECT_TRUE(inet.Outcome().ok()) << inet.Outcome().reason();
+        EXPECT_EQ(listFolder(staging()), std::vector<std::string>{"pulsaronew_zentra.exe"});
+        EXPECT_TRUE(readFile(target()) == bytes);
+        fs::remove(target());
+    }
+}
+
+TEST_F(InetTest, SuccessReplacesAnOlderLongerFile) {
+    FtpServer server;
+    server.putFile(kRemote, "new");
+    writeFile(target(), patternBytes(100000, 9));
+    inet.setUserName("pulsarozentra");
+    inet.setPassword("kx7rw2pq5d");
+
+    ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
+    ASSERT_TRUE(waitForEnd(inet));
+
+    EXPECT_TRUE(inet.Outcome().ok()) << inet.Outcome().reason();
+    EXPECT_EQ(readFile(target()), "new");
+    EXPECT_EQ(listFolder(staging()), std::vector<std::string>{"pulsaronew_zentra.exe"});
+}
+
+// The product's URL is written "FTP://", and the updater names the staging folder "_pulsaro"
+// where the setup made "_Pulsaro"; the command's verb and spacing vary too.
+TEST_F(InetTest, SchemeVerbAndLocalPathAreReadIgnoringCase) {
+    FtpServer server;
+    server.putFile(kRemote, "payload");
+    inet.setUserName("pulsarozentra");
+    inet.setPassword("kx7rw2pq5d");
+    const std::string url = "FTP://127.0.0.1:" + std::to_string(server.port());
+    const std::string command = std::string("  GeT   ") + kRemote +
+                                "   C:\\PULSARO_ZENTRA\\_PULSARO\\pulsaronew_zentra.exe ";
+
+    ASSERT_TRUE(inet.Execute(url, command).ok());
+    ASSERT_TRUE(waitForEnd(inet));
+
+    EXPECT_TRUE(inet.Outcome().ok()) << inet.Outcome().reason();
+    EXPECT_EQ(listFolder(drive.onDrive("pulsaro_zentra")), std::vector<std::string>{"_Pulsaro"});
+    EXPECT_EQ(readFile(target()), "payload");
+}
+
+TEST_F(InetTest, EmptyUrlArgumentUsesTheUrlProperty) {
+    FtpServer server;
+    server.putFile(kRemote, "payload");
+    inet.setURL(server.url());
+    inet.setUserName("pulsarozentra");
+    inet.setPassword("kx7rw2pq5d");
+
+    ASSERT_TRUE(inet.Execute("", getCommand()).ok());
+    ASSERT_TRUE(waitForEnd(inet));
+
+    EXPECT_TRUE(inet.Outcome().ok()) << inet.Outcome().reason();
+    EXPECT_EQ(readFile(target()), "payload");
+}
+
+// A port that is bound but not listening: connections to it are refused, and no other process
+// can take it while the test runs.
+class ClosedPort {
+  public:
+    ClosedPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+            port_ = ntohs(address.sin_port);
+        }
+    }
+    ~ClosedPort() { ::close(fd_); }
+    std::string url() const { return "ftp://127.0.0.1:" + std::to_string(port_); }
+
+  private:
+    int fd_;
+    int port_ = 0;
+};
+
+struct FaultCase {
+    const char* name;
+    FtpFaults faults;
+    const char* reasonMentions = "";
+    std::chrono::milliseconds requestTimeout = 60s;
+    const char* remoteFile = kRemote;  // nullptr: nothing on the server
+    const char* password = "kx7rw2pq5d";
+    bool nothingListening = false;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class InetFaultTest : public InetTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(InetFaultTest, EndsWithNoFileAndNoTemporaryFile) {
+    const FaultCase& c = GetParam();
+    FtpServer server(c.faults);
+    if (c.remoteFile) server.putFile(c.remoteFile, patternBytes(3 << 20, 4));
+    ClosedPort closedPort;
+    inet.setUserName("pulsarozentra");
+    inet.setPassword(c.password);
+    inet.setRequestTimeout(c.requestTimeout);
+
+    const OpResult started =
+        inet.Execute(c.nothingListening ? closedPort.url() : server.url(), getCommand());
+    ASSERT_TRUE(started.ok()) << started.reason();
+    ASSERT_TRUE(waitForEnd(inet));
+
+    EXPECT_FALSE(inet.Outcome().ok());
+    EXPECT_NE(inet.Outcome().reason().find(c.reasonMentions), std::string::npos)
+        << inet.Outcome().reason();
+    EXPECT_EQ(listFolder(staging()), std::vector<std::string>{});
+}
+
+FtpFaults refusedLogin() {
+    FtpFaults f;
+    f.refuseLogin = true;
+    return f;
+}
+FtpFaults droppedAfter(std::int64_t bytes) {
+    FtpFaults f;
+    f.dropAfterBytes = bytes;
+    return f;
+}
+FtpFaults stalledAfter(std::int64_t bytes) {
+    FtpFaults f;
+    f.stallAfterBytes = bytes;
+    return f;
+}
+FtpFaults silentOn(const char* command) {
+    FtpFaults f;
+    f.silentOn = command;
+    return f;
+}
+FtpFaults sizeOffBy(std::int64_t delta) {
+    FtpFaults f;
+    f.sizeDelta = delta;
+    return f;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, InetFaultTest,
+    ::testing::Values(
+        FaultCase{"LoginRefused", refusedLogin(), "530"},
+        FaultCase{"WrongPassword", {}, "530", 60s, kRemote, "wrong"},
+        FaultCase{"RemoteFolderMissing", {}, "", 60s, nullptr},
+        FaultCase{"RemoteFileMissing",
+                  {},
+                  "",
+                  60s,
+                  "/pulsarozentra.example/mdb-database/_pulsaro/other.exe"},
+        FaultCase{"NothingListening", {}, "", 60s, kRemote, "kx7rw2pq5d", true},
+        FaultCase{"DroppedPartWay", droppedAfter(1 << 20), "426"},
+        FaultCase{"DroppedBeforeAnyByte", droppedAfter(0), "426"},
+        FaultCase{"StalledBeforeAnyByte", stalledAfter(0), "timed out", 1s},
+        FaultCase{"StalledPartWay", stalledAfter(1 << 20), "timed out", 1s},
+        FaultCase{"NeverGreets", silentOn("BANNER"), "timed out", 1s},
+        FaultCase{"NeverAnswersLogin", silentOn("PASS"), "timed out", 1s},
+        FaultCase{"NeverConfirmsTransfer", silentOn("RETR"), "timed out", 1s},
+        FaultCase{"AnnouncesMoreThanItSends", sizeOffBy(1000), "of the 3146728 bytes announced"},
+        FaultCase{"SendsMoreThanItAnnounced", sizeOffBy(-1000), "more than the 3144728 bytes"}),
+    [](const ::testing::TestParamInfo<FaultCase>& param) { return param.param.name; });
+
+TEST_F(InetTest, FailedRequestLeavesAnExistingFileAsItWas) {
+    FtpServer server(droppedAfter(1 << 20));
+    server.putFile(kRemote, patternBytes(3 << 20, 5));
+    writeFile(target(), "previous");
+    inet.setUserName("pulsarozentra");
+    inet.setPassword("kx7rw2pq5d");
+
+    ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
+    ASSERT_TRUE(waitForEnd(inet));
+
+    EXPECT_FALSE(inet.Outcome().ok());
+    EXPECT_EQ(readFile(target()), "previous");
+    EXPECT_EQ(listFolder(staging()), std::vector<std::string>{"pulsaronew_zentra.exe"});
+}
+
+// A transfer slower than the request time-out allows for the whole file, but never quiet for
+// that long, runs to its end.
+TEST_F(InetTest, SlowButMovingTransferIsNotCut) {
+    FtpFaults slow;
+    slow.bytesPerSecond = 100000;
+    FtpServer server(slow);
+    const std::string bytes = patternBytes(250000, 6);
+    server.putFile(kRemote, bytes);
+    inet.setUserName("pulsarozentra");
+    inet.setPassword("kx7rw2pq5d");
+    inet.setRequestTimeout(1s);
+
+    ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
+    ASSERT_TRUE(waitForEnd(inet));
+
+    EXPECT_TRUE(inet.Outcome().ok()) << inet.Outcome().reason();
+    EXPECT_TRUE(readFile(target()) == bytes);
+}
+
+std::size_t openSockets() {
+    std::size_t count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (fs::read_symlink(entry.path(), ec).string().rfind("socket:", 0) == 0) ++count;
+    }
+    return count;
+}
+
+std::uintmax_t bytesReceivedSoFar(const fs::path& folder) {
+    std::uintmax_t total = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) total += entry.file_size();
+    return total;
+}
+
+TEST_F(InetTest, CancelEndsTheRequestAndClosesItsConnection) {
+    FtpFaults slow;
+    slow.bytesPerSecond = 500000;
+    FtpServer server(slow);
+    server.putFile(kRemote, patternBytes(4 << 20, 7));
+    inet.setUserName("pulsarozentra");
+    inet.setPassword("kx7rw2pq5d");
+    const std::size_t socketsBefore = openSockets();
+
+    ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (bytesReceivedSoFar(staging()) == 0 && std::chrono::steady_clock::now() < deadline) {
+        DoEventsWaiting(20ms);
+    }
+    ASSERT_GT(bytesReceivedSoFar(staging()), 0u);
+    ASSERT_TRUE(inet.StillExecuting());
+    inet.Cancel();
+
+    EXPECT_FALSE(inet.StillExecuting());
+    EXPECT_FALSE(inet.Outcome().ok());
+    EXPECT_EQ(listFolder(staging()), std::vector<std::string>{});
+    EXPECT_EQ(openSockets(), socketsBefore);
+
+    inet.Cancel();  // idle: nothing to end
+    EXPECT_FALSE(inet.StillExecuting());
+}
+
+TEST_F(InetTest, ExecuteWhileExecutingIsRefusedAndTheRunningRequestGoesOn) {
+    FtpServer server;
+    server.putFile(kRemote, "first");
+    server.putFile("/other.bin", "second");
+    inet.setUserName("pulsarozentra");
+    inet.setPassword("kx7rw2pq5d");
+
+    ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
+    EXPECT_FALSE(inet.Execute(server.url(), R"(get /other.bin c:\pulsaro_zentra\_pulsaro\o)").ok());
+    EXPECT_TRUE(inet.StillExecuting());
+    ASSERT_TRUE(waitForEnd(inet));
+
+    EXPECT_TRUE(inet.Outcome().ok()) << inet.Outcome().reason();
+    EXPECT_EQ(readFile(target()), "first");
+    EXPECT_EQ(listFolder(staging()), std::vector<std::string>{"pulsaronew_zentra.exe"});
+}
+
+// Requests that cannot start end at once: nothing runs and nothing is written.
+TEST_F(InetTest, RequestsThatCannotStartEndAtOnce) {
+    const std::string remote = kRemote;
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"ftp://127.0.0.1:21", std::string("put ") + remote + " " + kLocal},
+        {"ftp://127.0.0.1:21", "get " + remote},
+        {"ftp://127.0.0.1:21", "get relative/path.exe " + std::string(kLocal)},
+        {"ftp://127.0.0.1:21", getCommand() + " extra"},
+        {"ftp://127.0.0.1:21", ""},
+        {"ftp://127.0.0.1:21", getCommand(R"(c:\pulsaro_zentra\missing_folder\file.exe)")},
+        {"ftp://127.0.0.1:21", getCommand(R"(d:\pulsaro_zentra\_pulsaro\file.exe)")},
+        {"http://127.0.0.1:21", getCommand()},
+        {"not a url", getCommand()},
+    };
+    for (const auto& [url, command] : refused) {
+        SCOPED_TRACE(url + " | " + command);
+        EXPECT_FALSE(inet.Execute(url, command).ok());
+        EXPECT_FALSE(inet.StillExecuting());
+        EXPECT_FALSE(inet.Outcome().ok());
+    }
+    EXPECT_EQ(listFolder(staging()), std::vector<std::string>{});
+}
+
+TEST(GetCommandTest, SplitsFieldsOnRunsOfSpaces) {
+    struct Case {
+        const char* command;
+        bool accepted;
+        const char* remote;
+        const char* local;
+    };
+    const Case cases[] = {
+        {R"(get  /a/b.exe c:\x\y.exe)", true, "/a/b.exe", R"(c:\x\y.exe)"},
+        {R"(  GET /f   c:\f  )", true, "/f", R"(c:\f)"},
+        {R"(gEt / c:\f)", true, "/", R"(c:\f)"},
+        {R"(get a/b.exe c:\f)", false, "", ""},
+        {R"(get /a/b.exe)", false, "", ""},
+        {R"(get /a c:\f more)", false, "", ""},
+        {R"(gets /a c:\f)", false, "", ""},
+        {R"(put /a c:\f)", false, "", ""},
+        {"get\t/a c:\\f", false, "", ""},
+        {"get /a\r\nDELE /a c:\\f", false, "", ""},
+        {"", false, "", ""},
+        {"   ", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        const std::optional<GetCommand> parsed = parseGetCommand(c.command);
+        ASSERT_EQ(parsed.has_value(), c.accepted);
+        if (!parsed) continue;
+        EXPECT_EQ(parsed->remotePath, c.remote);
+        EXPECT_EQ(parsed->localPath, c.local);
+    }
+}
+
+}  // namespace
+}  // namespace pulsaro
