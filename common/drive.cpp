@@ -45,7 +45,7 @@ bool linkStaysOnDrive(const fs::path& link, const fs::path& canonicalRoot) {
 }
 
 HostPath walk(fs::path base, const std::vector<std::string>& parts,
-              const std::optional<fs::path>& containWithin) {
+              const std::optional<fs::path>& containWithin, bool followLast) {
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const std::string& part = parts[i];
         if (part == ".") continue;
@@ -55,11 +55,11 @@ HostPath walk(fs::path base, const std::vector<std::string>& parts,
             continue;
         }
         base = resolveEntry(base, part);
-        const bool intermediate = i + 1 < parts.size();
+        const bool followed = followLast || i + 1 < parts.size();
         std::error_code ec;
-        if (containWithin && intermediate && fs::is_symlink(fs::symlink_status(base, ec)) &&
+        if (containWithin && followed && fs::is_symlink(fs::symlink_status(base, ec)) &&
             !linkStaysOnDrive(base, *containWithin)) {
-            return failed("folder " + base.string() + " links outside the drive");
+            return failed(base.string() + " links outside the drive");
         }
     }
     return HostPath{base, {}};
@@ -107,7 +107,9 @@ HostPath driveRoot() {
     return HostPath{canonical, {}};
 }
 
-HostPath resolvePath(std::string_view windowsPath) {
+namespace {
+
+HostPath resolve(std::string_view windowsPath, bool followLast) {
     const bool hasDrive = windowsPath.size() >= 2 && windowsPath[1] == ':';
     if (hasDrive) {
         const char letter = windowsPath[0];
@@ -116,7 +118,7 @@ HostPath resolvePath(std::string_view windowsPath) {
         }
         HostPath root = driveRoot();
         if (!root.ok()) return root;
-        return walk(root.path, splitComponents(windowsPath.substr(2)), root.path);
+        return walk(root.path, splitComponents(windowsPath.substr(2)), root.path, followLast);
     }
     if (!windowsPath.empty() && (windowsPath[0] == '\\' || windowsPath[0] == '/')) {
         return failed("path without a drive letter: " + std::string(windowsPath));
@@ -124,8 +126,14 @@ HostPath resolvePath(std::string_view windowsPath) {
     std::error_code ec;
     fs::path cwd = fs::current_path(ec);
     if (ec) return failed("no current folder: " + ec.message());
-    return walk(cwd, splitComponents(windowsPath), std::nullopt);
+    return walk(cwd, splitComponents(windowsPath), std::nullopt, followLast);
 }
+
+}  // namespace
+
+HostPath resolvePath(std::string_view windowsPath) { return resolve(windowsPath, false); }
+
+HostPath resolvePathToFollow(std::string_view windowsPath) { return resolve(windowsPath, true); }
 
 fs::path ownFolder() {
     std::error_code ec;

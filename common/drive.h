@@ -24,6 +24,11 @@ HostPath driveRoot();
 // entry about to be created). On the drive, ".." and folders that lead outside it are refused.
 HostPath resolvePath(std::string_view windowsPath);
 
+// As resolvePath, for a path whose last component is about to be opened or started: on the
+// drive, a last component that is a link leading outside it is refused as well. (A path that is
+// only removed, replaced or created does not follow its last component.)
+HostPath resolvePathToFollow(std::string_view windowsPath);
+
 // Resolves one name inside an existing host folder with the same rule.
 std::filesystem::path resolveEntry(const std::filesystem::path& folder, std::string_view name);
 

@@ -57,7 +57,7 @@ bool isFolderLike(const fs::directory_entry& entry) {
 
 // A relative source is looked up in the current folder, then beside the running program.
 HostPath resolveSource(std::string_view source) {
-    HostPath found = resolvePath(source);
+    HostPath found = resolvePathToFollow(source);
     const bool relative = !(source.size() >= 2 && source[1] == ':');
     std::error_code ec;
     if (!relative || !found.ok() || fs::exists(found.path, ec)) return found;

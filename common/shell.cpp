@@ -60,10 +60,10 @@ fs::path mapped(const char* windowsFolder) {
 // folders, then PATH.
 std::optional<fs::path> locateProgram(const std::string& program) {
     if (program.find_first_of("\\/:") != std::string::npos) {
-        const HostPath given = resolvePath(program);
+        const HostPath given = resolvePathToFollow(program);
         if (!given.ok()) return std::nullopt;
         if (isProgramFile(given.path)) return given.path;
-        const HostPath withExe = resolvePath(program + ".exe");
+        const HostPath withExe = resolvePathToFollow(program + ".exe");
         if (withExe.ok() && isProgramFile(withExe.path)) return withExe.path;
         return std::nullopt;
     }
