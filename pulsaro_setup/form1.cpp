@@ -79,7 +79,12 @@ Form1::Form1(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("Form1"));
     setFixedSize(357, 397);
+    createElements();
+    followTabIndex();
+    bindEvents();
+}
 
+void Form1::createElements() {
     Picture2[1] = doneMark(this, twips(4080, 3360, 375, 375));
     Picture7 = doneMark(this, twips(4080, 2640, 375, 375));
     Command6 = button(this, "Passo 2", twips(240, 2520, 1815, 732), true);
@@ -102,7 +107,11 @@ Form1::Form1(QWidget* parent)
     Label2 =
         label(this, " Procedura  di Installazione", twips(480, 480, 4095, 495), kLargeBold, true);
     Label1 = label(this, "Pulsaro ", twips(600, 0, 3855, 615), kTitle, true, Qt::AlignHCenter);
+}
 
+// Tab moves through the elements by tab index, and the window opens with the focus on the first
+// of them that is visible and takes the focus.
+void Form1::followTabIndex() {
     std::pair<int, QWidget*> byTabIndex[] = {
         {16, Picture2[1]}, {13, Picture7}, {11, Command6}, {7, Picture5}, {8, Picture2[0]},
         {0, Command2},     {4, Command1},  {3, Command4},  {15, Label10}, {14, Label9},
@@ -116,7 +125,9 @@ Form1::Form1(QWidget* parent)
         return !entry.second->isHidden() && (entry.second->focusPolicy() & Qt::TabFocus);
     });
     if (takesFocusFirst != std::end(byTabIndex)) takesFocusFirst->second->setFocus();
+}
 
+void Form1::bindEvents() {
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command6, &QPushButton::clicked, this, [this] { Command6_Click(); });
     connect(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });

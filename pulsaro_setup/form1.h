@@ -36,4 +36,9 @@ class Form1 : public QWidget {
     QLabel* Label3 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Label1 = nullptr;
+
+  private:
+    void createElements();
+    void followTabIndex();
+    void bindEvents();
 };

@@ -35,8 +35,8 @@ window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Form1$' | head 
 [ -n "$window" ] || { echo "the setup window did not appear" >&2; exit 1; }
 
 snapshot() {
-  sleep 0.5  # lets the window finish painting
-  import -window "$window" "png:$repo/docs/$1"
+  sleep 0.3  # lets the window finish painting
+  import -window "$window" -strip "png:$repo/docs/$1"  # no time stamps: same window, same file
   echo "saved docs/$1"
 }
 # Clicks the centre of a button given by its box in the window, in pixels.
@@ -44,13 +44,28 @@ press() {
   xdotool mousemove --window "$window" $(($1 + $3 / 2)) $(($2 + $4 / 2)) click 1
 }
 
+# Waits up to five seconds for a condition given as a command.
+await() {
+  for _ in $(seq 50); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+installed() { [ -d "$PULSARO_DRIVE_C/pulsaro_zentra" ]; }
+list="$PULSARO_DRIVE_C/windows/system32/pulsaro_registered_controls.txt"
+registered() { [ -f "$list" ] && [ "$(wc -l <"$list")" -ge 3 ]; }
+# The marks are painted a moment after the steps ran.
+marks_painted() {
+  snapshot setup_window_marks.png >/dev/null
+  ! cmp -s "$repo/docs/setup_window.png" "$repo/docs/setup_window_marks.png"
+}
+
 mkdir -p "$repo/docs"
 snapshot setup_window.png
 press 16 112 121 49   # Passo 1
+await installed || { echo "Passo 1 did not run" >&2; exit 1; }
 press 16 168 121 49   # Passo 2
-snapshot setup_window_marks.png
+await registered || { echo "Passo 2 did not register the three controls" >&2; exit 1; }
+await marks_painted || { echo "the marks did not appear" >&2; exit 1; }
+echo "saved docs/setup_window_marks.png"
 
-list="$PULSARO_DRIVE_C/windows/system32/pulsaro_registered_controls.txt"
-for _ in $(seq 50); do [ "$(wc -l <"$list" 2>/dev/null || echo 0)" -ge 3 ] && break; sleep 0.1; done
 echo "registration list:"
-cat "$list" 2>/dev/null | sed "s|$PULSARO_DRIVE_C|c:|" || echo "(none)"
+sed "s|$PULSARO_DRIVE_C|c:|" "$list"
