@@ -13,10 +13,6 @@ namespace fs = std::filesystem;
 namespace pulsaro {
 namespace {
 
-// Write-back is started every few megabytes as the bytes arrive, so that the flush before the
-// rename has little left to do and a large file does not pile up as dirty pages.
-constexpr std::int64_t kWriteBackStep = 8 << 20;
-
 // The same naming as the file copies use: ".<name>.partial-<pid>-<n>", so that a leftover can
 // be told from a file still being written by a live process.
 std::string temporaryPrefix(const std::string& targetName) {
@@ -65,7 +61,6 @@ int PartialFile::open(const fs::path& target) {
         return error;
     }
     size_ = 0;
-    writeBackStart_ = 0;
     return 0;
 }
 
@@ -79,15 +74,13 @@ int PartialFile::append(const char* data, std::size_t size) {
         done += static_cast<std::size_t>(put);
     }
     size_ += static_cast<std::int64_t>(size);
-    if (size_ - writeBackStart_ >= kWriteBackStep) {
-        ::sync_file_range(fd_, writeBackStart_, size_ - writeBackStart_, SYNC_FILE_RANGE_WRITE);
-        writeBackStart_ = size_;
-    }
     return 0;
 }
 
+// Not flushed to the disk: the downloaded file only ever feeds a copy that is flushed itself
+// before it replaces anything that matters, and each update run deletes it before downloading
+// again. Flushing here would hold the transfer to the disk's speed instead of the network's.
 int PartialFile::commit() {
-    if (::fsync(fd_) != 0) return errno;
     const int closed = ::close(fd_);
     fd_ = -1;
     if (closed != 0) return errno;
@@ -95,7 +88,6 @@ int PartialFile::commit() {
         return errno;
     }
     temporaryName_.clear();
-    ::fsync(folder_);  // makes the rename itself durable; the file is complete either way
     return 0;
 }
 

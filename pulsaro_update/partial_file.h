@@ -20,7 +20,7 @@ class PartialFile {
     // Each call returns 0 or the host's error number.
     [[nodiscard]] int open(const std::filesystem::path& target);
     [[nodiscard]] int append(const char* data, std::size_t size);
-    // Flushes the bytes to the disk, then renames them over the target.
+    // Renames the bytes over the target.
     [[nodiscard]] int commit();
 
     std::int64_t size() const { return size_; }
@@ -34,7 +34,6 @@ class PartialFile {
     int folder_ = -1;
     int fd_ = -1;
     std::int64_t size_ = 0;
-    std::int64_t writeBackStart_ = 0;
 };
 
 }  // namespace pulsaro
