@@ -99,14 +99,23 @@ std::string newTemporaryName(const std::string& destinationName) {
            std::to_string(++counter);
 }
 
+// The kernel copies this much at a time and starts writing it to the disk at once, so that the
+// disk works on one piece while the next is copied and the final flush has little left to do.
+constexpr size_t kCopyStep = 32 << 20;
+
 // Copies every byte, letting the kernel do it where it can.
 int copyBytes(int in, int out) {
     bool kernelCopy = true;
+    off_t copied = 0;
     std::vector<char> buffer;
     for (;;) {
         if (kernelCopy) {
-            const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
-            if (n > 0) continue;
+            const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kCopyStep, 0);
+            if (n > 0) {
+                ::sync_file_range(out, copied, n, SYNC_FILE_RANGE_WRITE);
+                copied += n;
+                continue;
+            }
             if (n == 0) return 0;
             if (errno == EINTR) continue;
             if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
