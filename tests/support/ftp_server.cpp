@@ -17,6 +17,9 @@ namespace {
 QStringList argumentsFor(const fs::path& root, const FtpFaults& faults) {
     QStringList args{QStringLiteral(PULSARO_FTP_SERVER_SCRIPT), "--root",
                      QString::fromStdString(root.string())};
+    if (!faults.loginFolder.empty()) {
+        args << "--login-folder" << QString::fromStdString(faults.loginFolder);
+    }
     if (faults.refuseLogin) args << "--refuse-login";
     if (faults.dropAfterBytes) args << "--drop-after" << QString::number(*faults.dropAfterBytes);
     if (faults.stallAfterBytes) args << "--stall-after" << QString::number(*faults.stallAfterBytes);

@@ -10,8 +10,9 @@
 
 namespace pulsaro::test {
 
-// What the fixture server does wrong; all off by default.
+// How the fixture server departs from a plain, well-behaved one; all off by default.
 struct FtpFaults {
+    std::string loginFolder;  // where a login lands instead of "/"
     bool refuseLogin = false;
     std::optional<std::int64_t> dropAfterBytes;   // closes the data connection there (426)
     std::optional<std::int64_t> stallAfterBytes;  // sends nothing more, connection kept open

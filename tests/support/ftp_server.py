@@ -41,6 +41,8 @@ def parse_arguments():
                         help="precede the reply to this command (BANNER: the greeting) by a "
                              "continuation line of --long-reply-length characters")
     parser.add_argument("--long-reply-length", type=int, default=70000)
+    parser.add_argument("--login-folder", default="/", metavar="PATH",
+                        help="the folder a login lands in, instead of /")
     parser.add_argument("--verbose", action="store_true", help="log the FTP dialogue on stderr")
     return parser.parse_args()
 
@@ -60,7 +62,9 @@ def make_authorizer(args):
 def make_data_handler(args):
     class DataHandler(DTPHandler):
         def use_sendfile(self):
-            return False
+            # sendfile() would bypass send(), where the data faults are made.
+            shaped = args.drop_after is not None or args.stall_after is not None or args.rate
+            return not shaped and super().use_sendfile()
 
         def send(self, data):
             limit = args.drop_after if args.drop_after is not None else args.stall_after
@@ -112,6 +116,10 @@ def make_control_handler(args):
             if self._command == args.long_reply_at.upper():
                 self.push("%s-%s\r\n" % (resp[:3], "x" * args.long_reply_length))
             super().respond(resp, logfun)
+
+        def handle_auth_success(self, home, password, msg_login):
+            super().handle_auth_success(home, password, msg_login)
+            self.fs.cwd = args.login_folder
 
         def ftp_SIZE(self, path):
             if args.no_size:

@@ -90,7 +90,10 @@ TEST_F(DownloadTest, RefusedLoginLeavesNoFileAndOneFailedStep) {
 // With no request running the wait returns without handling a single event.
 TEST_F(DownloadTest, IdleWaitReturnsAtOnceWhenNothingRuns) {
     bool eventHandled = false;
-    QTimer::singleShot(0, [&eventHandled] { eventHandled = true; });
+    QTimer pending;  // goes with the test, so it cannot fire into a later one
+    pending.setSingleShot(true);
+    QObject::connect(&pending, &QTimer::timeout, [&eventHandled] { eventHandled = true; });
+    pending.start(0);
 
     EXPECT_TRUE(form.WaitUntilIdle().ok());
 

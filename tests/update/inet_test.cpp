@@ -46,6 +46,21 @@ bool waitForEnd(const Inet& inet, std::chrono::milliseconds limit = 8s) {
     return !inet.StillExecuting();
 }
 
+std::size_t openSockets() {
+    std::size_t count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (fs::read_symlink(entry.path(), ec).string().rfind("socket:", 0) == 0) ++count;
+    }
+    return count;
+}
+
+std::uintmax_t bytesReceivedSoFar(const fs::path& folder) {
+    std::uintmax_t total = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) total += entry.file_size();
+    return total;
+}
+
 // The install tree's staging folder as the setup spells it, which the updater writes in lower
 // case.
 class InetTest : public ::testing::Test {
@@ -61,6 +76,7 @@ class InetTest : public ::testing::Test {
 TEST_F(InetTest, FilesArriveByteIdentical) {
     for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{(3 << 20) + 7}}) {
         SCOPED_TRACE(size);
+        const std::size_t socketsBefore = openSockets();
         FtpServer server;
         const std::string bytes = patternBytes(size, static_cast<unsigned>(size));
         server.putFile(kRemote, bytes);
@@ -74,8 +90,27 @@ TEST_F(InetTest, FilesArriveByteIdentical) {
         EXPECT_TRUE(inet.Outcome().ok()) << inet.Outcome().reason();
         EXPECT_EQ(listFolder(staging()), std::vector<std::string>{"pulsaronew_zentra.exe"});
         EXPECT_TRUE(readFile(target()) == bytes);
+        EXPECT_EQ(openSockets(), socketsBefore) << "a connection was left open";
         fs::remove(target());
     }
+}
+
+// A real server's login lands in the account's home folder; the remote path is taken from the
+// server's root all the same.
+TEST_F(InetTest, RemotePathIsAbsoluteOnTheServer) {
+    FtpFaults homeFolder;
+    homeFolder.loginFolder = "/home";
+    FtpServer server(homeFolder);
+    server.putFile(kRemote, "from the root");
+    server.putFile(std::string("/home") + kRemote, "from the home folder");
+    inet.setUserName("pulsarozentra");
+    inet.setPassword("kx7rw2pq5d");
+
+    ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
+    ASSERT_TRUE(waitForEnd(inet));
+
+    EXPECT_TRUE(inet.Outcome().ok()) << inet.Outcome().reason();
+    EXPECT_EQ(readFile(target()), "from the root");
 }
 
 TEST_F(InetTest, SuccessReplacesAnOlderLongerFile) {
@@ -265,21 +300,6 @@ TEST_F(InetTest, SlowButMovingTransferIsNotCut) {
 
     EXPECT_TRUE(inet.Outcome().ok()) << inet.Outcome().reason();
     EXPECT_TRUE(readFile(target()) == bytes);
-}
-
-std::size_t openSockets() {
-    std::size_t count = 0;
-    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
-        std::error_code ec;
-        if (fs::read_symlink(entry.path(), ec).string().rfind("socket:", 0) == 0) ++count;
-    }
-    return count;
-}
-
-std::uintmax_t bytesReceivedSoFar(const fs::path& folder) {
-    std::uintmax_t total = 0;
-    for (const auto& entry : fs::directory_iterator(folder)) total += entry.file_size();
-    return total;
 }
 
 TEST_F(InetTest, CancelEndsTheRequestAndClosesItsConnection) {
