@@ -13,12 +13,14 @@ QString folded(std::string_view text) {
 bool globMatch(const QString& pattern, const QString& name) {
     qsizetype p = 0, n = 0, starP = -1, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
-            ++p;
-            ++n;
-        } else if (p < pattern.size() && pattern[p] == u'*') {
+        // A '*' in the pattern is always the wildcard, also facing a '*' in the name (host file
+        // names may hold one).
+        if (p < pattern.size() && pattern[p] == u'*') {
             starP = p++;
             starN = n;
+        } else if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
         } else if (starP >= 0) {
             p = starP + 1;
             n = ++starN;
