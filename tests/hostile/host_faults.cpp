@@ -1,0 +1,52 @@
+#include "host_faults.h"
+
+#include <grp.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace fs = std::filesystem;
+
+namespace pulsaro::test {
+
+TmpfsMount::~TmpfsMount() {
+    if (mounted_.empty()) return;
+    if (::umount2(mounted_.c_str(), 0) != 0) ::umount2(mounted_.c_str(), MNT_DETACH);
+}
+
+std::string TmpfsMount::mount(const fs::path& folder, std::size_t kibibytes) {
+    const std::string options = "size=" + std::to_string(kibibytes) + "k,mode=0755";
+    if (::mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+        return std::strerror(errno);
+    }
+    mounted_ = folder;
+    return {};
+}
+
+bool asOrdinaryUser(const std::function<bool()>& check) {
+    if (::geteuid() != 0) return check();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        const bool dropped =
+            ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+        ::_exit(dropped ? (check() ? 0 : 1) : 2);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) == 2) {
+        throw std::runtime_error("the child could not give up root");
+    }
+    return WEXITSTATUS(status) == 0;
+}
+
+void makeUnreadableByIoError(const fs::path& where) {
+    // Offset 0 of a process's memory is never mapped: reading there fails with EIO.
+    fs::create_symlink("/proc/self/mem", where);
+}
+
+}  // namespace pulsaro::test
