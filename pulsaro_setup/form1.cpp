@@ -1,5 +1,7 @@
 #include "form1.h"
 
+#include "program.h"
+
 #include "done_mark.xpm"
 
 #include <QLabel>
@@ -77,6 +79,7 @@ void widenToFitOneLine(QLabel* l) {
 Form1::Form1(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    pulsaro::setProgramTitle(QStringLiteral("pulsaro_setup"));  // the program is this window
     setWindowTitle(QStringLiteral("Form1"));
     setFixedSize(357, 397);
     createElements();

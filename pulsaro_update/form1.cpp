@@ -1,12 +1,15 @@
 #include "form1.h"
 
 #include "operations.h"
+#include "program.h"
 
 #include <chrono>
 
 namespace pulsaro {
 
+// The updater is this window: its message boxes and diagnostics carry the program's title.
 Form1::Form1() {
+    setProgramTitle(QStringLiteral("pulsaro_update"));
     setWindowTitle("Form1");
 }
 

@@ -16,6 +16,12 @@ class Form1 : public QWidget {
   public:
     Form1();
 
+    // The whole update run; the program ends when it returns, with exitStatus.
+    void Form_Load();
+
+    // Waits the given number of seconds while handling events.
+    void PausaTempo(double seconds);
+
     // Steps 6 to 11 of the update: fetch the newest main application from the product's server
     // into the staging folder as localFileName. Failed steps go to run like every other step.
     void DownloadUpdate(Action& run, const std::string& localFileName);
@@ -32,6 +38,9 @@ class Form1 : public QWidget {
     [[nodiscard]] OpResult WaitUntilIdle();
 
     Inet Inet1;
+
+    // 0 when the installed application now holds the downloaded file, 1 otherwise.
+    int exitStatus = 1;
 };
 
 }  // namespace pulsaro

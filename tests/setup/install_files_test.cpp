@@ -40,13 +40,14 @@ std::string contentOf(const std::string& source, unsigned generation) {
 }
 
 void fillDistribution(const TempDrive& t, unsigned generation) {
-    for (const DistFile& f : kDistFiles) writeFile(t.dist() / f.source, contentOf(f.source, generation));
+    for (const DistFile& f : kDistFiles)
+        writeFile(t.dist() / f.source, contentOf(f.source, generation));
 }
 
 std::vector<std::string> rootListing() {
-    return {"AAA_QV.xls",    "MSCOMCTL.OCX",       "MSINET.OCX",      "MSWINSCK.OCX",
-            "Pulsaro_zentra.exe", "QUORVIN",       "_Pulsaro",        "alarm.wav",
-            "buy.wav",       "pulsaro_cfg_web2.txt", "pulsaro_tol.txt"};
+    return {"AAA_QV.xls",     "MSCOMCTL.OCX", "MSINET.OCX", "MSWINSCK.OCX", "Pulsaro_zentra.exe",
+            "QUORVIN",        "_Pulsaro",     "alarm.wav",  "buy.wav",      "pulsaro_cfg_web2.txt",
+            "pulsaro_tol.txt"};
 }
 
 void expectCompleteTree(const TempDrive& t, unsigned generation) {

@@ -1,0 +1,12 @@
+#include "form1.h"
+
+#include <QApplication>
+
+// The updater has no window of its own: the load handler does all the work, and the program
+// ends when it returns.
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    pulsaro::Form1 form;
+    form.Form_Load();
+    return form.exitStatus;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace pulsaro::test {
+
+// A private X server (Xvfb) on a free display, for tests that drive real windows. Stopped by
+// its process id when the object goes.
+class XvfbDisplay {
+  public:
+    XvfbDisplay();
+    ~XvfbDisplay();
+    XvfbDisplay(const XvfbDisplay&) = delete;
+    XvfbDisplay& operator=(const XvfbDisplay&) = delete;
+
+    bool running() const { return pid_ > 0 && !display_.empty(); }
+    const std::string& display() const { return display_; }  // ":N"
+
+    // Runs xdotool on this display and returns its standard output; empty on failure.
+    std::string xdotool(const std::vector<std::string>& arguments) const;
+    // The id of a visible window whose name matches, once one appears; empty at the deadline.
+    std::string waitForWindow(const std::string& name, std::chrono::milliseconds timeout) const;
+
+  private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+}  // namespace pulsaro::test

@@ -1,0 +1,169 @@
+// The built updater run as its own process, as users start it.
+
+#include "ftp_server.h"
+#include "temp_drive.h"
+#include "xvfb_display.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace pulsaro::test;
+
+namespace {
+
+constexpr const char* kRemoteApp =
+    "/pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe";
+
+fs::path updaterProgram() {
+    return fs::path(std::getenv("PULSARO_DIST_DIR")) / "pulsaro_zentra_update.exe";
+}
+
+// Installs the updater the way the setup does and starts it from there.
+pid_t startInstalledUpdater(const TempDrive& t, const std::string& url,
+                            const std::string& display) {
+    fs::create_directories(t.onDrive("pulsaro_zentra/_Pulsaro"));
+    const fs::path installed = t.onDrive("pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe");
+    if (!fs::exists(installed)) fs::copy_file(updaterProgram(), installed);
+    const std::string drive = t.drive().string();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        setenv("PULSARO_DRIVE_C", drive.c_str(), 1);
+        setenv("PULSARO_UPDATE_URL", url.c_str(), 1);
+        if (display.empty()) {
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        } else {
+            setenv("QT_QPA_PLATFORM", "xcb", 1);
+            setenv("DISPLAY", display.c_str(), 1);
+        }
+        execl(installed.c_str(), installed.c_str(), nullptr);
+        _exit(127);
+    }
+    return pid;
+}
+
+// Presses Enter on the message box until the program ends, as a window can be mapped a moment
+// before it takes keys. Returns the exit status, or nothing when the program never ended (it is
+// then killed).
+std::optional<int> answerWithEnter(const XvfbDisplay& x, const std::string& box, pid_t pid) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        x.xdotool({"windowactivate", "--sync", box});
+        x.xdotool({"key", "--window", box, "Return"});
+        for (int i = 0; i < 25; ++i) {
+            int status = 0;
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return std::nullopt;
+}
+
+struct ProgramRun {
+    const char* name;
+    bool serverUp;
+    int expectedStatus;
+};
+
+// The message is answered with a key press, as a person would; the exit status tells the caller
+// whether the application was really replaced.
+TEST(UpdaterProgram, AnswersThroughItsMessageAndExitStatus) {
+    const ProgramRun runs[] = {{"server up", true, 0}, {"server down", false, 1}};
+    for (const ProgramRun& run : runs) {
+        // A display of its own for each run, so no keyboard state crosses from one to the next.
+        XvfbDisplay x;
+        ASSERT_TRUE(x.running()) << "Xvfb did not start";
+        TempDrive t;
+        fs::create_directories(t.onDrive("pulsaro_zentra"));
+        writeFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe"), "old application");
+        const std::string fresh = patternBytes(2 << 20, 21);
+        std::string url = "ftp://127.0.0.1:1";
+        std::optional<FtpServer> server;
+        if (run.serverUp) {
+            server.emplace();
+            server->putFile(kRemoteApp, fresh);
+            url = server->url();
+        }
+        const pid_t pid = startInstalledUpdater(t, url, x.display());
+        const std::string box = x.waitForWindow("pulsaro_update", std::chrono::seconds(30));
+        if (box.empty()) {
+            int status = 0;
+            const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            FAIL() << run.name << ": no message box appeared; program "
+                   << (ended == pid ? "had ended with status " + std::to_string(status)
+                                    : std::string("was still running"))
+                   << "; windows: " << x.xdotool({"search", "--name", "."});
+        }
+        const std::optional<int> status = answerWithEnter(x, box, pid);
+        ASSERT_TRUE(status.has_value()) << run.name << ": the message did not take the key press";
+        EXPECT_EQ(*status, run.expectedStatus) << run.name;
+        EXPECT_EQ(readFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")),
+                  run.serverUp ? fresh : "old application")
+            << run.name;
+        EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/_Pulsaro")),
+                  std::vector<std::string>{"pulsaro_zentra_update.exe"})
+            << run.name;
+    }
+}
+
+// Whenever the updater is killed, the installed application is the old file or the new one,
+// whole. Twenty runs at once, each killed at its own random moment around the download and copies.
+TEST(UpdaterProgram, KilledAtAnyMomentLeavesAWholeApplication) {
+    const std::string oldApp = patternBytes(4 << 20, 31);
+    const std::string newApp = patternBytes(8 << 20, 32);
+    FtpFaults slow;
+    slow.bytesPerSecond = 8 << 20;
+    FtpServer server(slow);
+    server.putFile(kRemoteApp, newApp);
+
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<int> killAfterMs(4800, 7000);
+    struct Victim {
+        std::unique_ptr<TempDrive> drive;
+        pid_t pid;
+        std::chrono::steady_clock::time_point killAt;
+    };
+    std::vector<Victim> victims;
+    const fs::path cwd = fs::current_path();
+    for (int i = 0; i < 20; ++i) {
+        auto drive = std::make_unique<TempDrive>();
+        fs::create_directories(drive->onDrive("pulsaro_zentra"));
+        writeFile(drive->onDrive("pulsaro_zentra/Pulsaro_zentra.exe"), oldApp);
+        const pid_t pid = startInstalledUpdater(*drive, server.url(), "");
+        victims.push_back(
+            {std::move(drive), pid,
+             std::chrono::steady_clock::now() + std::chrono::milliseconds(killAfterMs(random))});
+    }
+    int sawOld = 0, sawNew = 0;
+    for (Victim& v : victims) {
+        std::this_thread::sleep_until(v.killAt);
+        ::kill(v.pid, SIGKILL);
+        ::waitpid(v.pid, nullptr, 0);
+        const std::string left = readFile(v.drive->onDrive("pulsaro_zentra/Pulsaro_zentra.exe"));
+        ASSERT_TRUE(left == oldApp || left == newApp) << "a mixed or truncated application";
+        (left == oldApp ? sawOld : sawNew)++;
+    }
+    // TempDrive objects were made in a row; destroy them in reverse to restore the folder.
+    while (!victims.empty()) victims.pop_back();
+    fs::current_path(cwd);
+    RecordProperty("kills_before_replacement", sawOld);
+    RecordProperty("kills_after_replacement", sawNew);
+}
+
+}  // namespace
