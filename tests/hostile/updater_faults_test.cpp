@@ -1,0 +1,166 @@
+// The updater against a hostile server and a full disk. Whatever happens, the installed
+// application is the old file or the new one, whole; the message and the exit status say which;
+// and no transient or temporary file is left in the install tree.
+
+#include "form1.h"
+#include "ftp_server.h"
+#include "host_faults.h"
+#include "hostile_support.h"
+#include "pause_clock.h"
+#include "temp_drive.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace pulsaro;
+using namespace pulsaro::test;
+
+namespace {
+
+const QString kUpdated = QStringLiteral("Aggiornamento completato.Riavviare Pulsaro'");
+const QString kNotUpdated =
+    QStringLiteral("Aggiornamento non riuscito. Pulsaro non è stato modificato.");
+constexpr const char* kRemoteApp =
+    "/pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe";
+
+// The five-second pause of the updater takes no real time here.
+class InstantClock final : public PauseClock {
+  public:
+    InstantClock() : previous_(setPauseClock(this)) {}
+    ~InstantClock() override { setPauseClock(previous_); }
+    TimePoint now() override { return now_; }
+    void waitForEvents(std::chrono::nanoseconds maxWait) override {
+        QCoreApplication::processEvents();
+        now_ += maxWait;
+    }
+
+  private:
+    TimePoint now_{};
+    PauseClock* previous_;
+};
+
+class ScopedUpdateUrl {
+  public:
+    explicit ScopedUpdateUrl(const std::string& url) {
+        setenv("PULSARO_UPDATE_URL", url.c_str(), 1);
+    }
+    ~ScopedUpdateUrl() { unsetenv("PULSARO_UPDATE_URL"); }
+};
+
+// The tree as the setup leaves it, with the application in the spelling the setup uses.
+void installOld(const TempDrive& t, const std::string& app) {
+    fs::create_directories(t.onDrive("pulsaro_zentra/QUORVIN"));
+    fs::create_directories(t.onDrive("pulsaro_zentra/_Pulsaro"));
+    writeFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe"), app);
+    writeFile(t.onDrive("pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe"), "updater");
+}
+
+struct UpdateRun {
+    int exitStatus;
+    QStringList messages;
+};
+
+UpdateRun runUpdater(const std::string& url) {
+    ScopedUpdateUrl scopedUrl(url);
+    InstantClock clock;
+    RecordingMessageBox box;
+    Form1 form;
+    form.Form_Load();
+    return {form.exitStatus, box.messages};
+}
+
+void expectOldApplicationKept(const TempDrive& t, const std::string& oldApp, const UpdateRun& run) {
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.messages, QStringList{kNotUpdated});
+    EXPECT_TRUE(readFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")) == oldApp)
+        << "the installed application changed";
+    EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra")),
+              (std::vector<std::string>{"Pulsaro_zentra.exe", "QUORVIN", "_Pulsaro"}));
+    EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/_Pulsaro")),
+              std::vector<std::string>{"pulsaro_zentra_update.exe"});
+}
+
+FtpFaults sendsMoreThanAnnounced() {
+    FtpFaults f;
+    f.sizeDelta = -1000;
+    return f;
+}
+
+struct ServerFault {
+    const char* description;
+    FtpFaults faults;
+    bool updates;
+};
+
+const ServerFault kServerFaults[] = {
+    {"no fault: the same run updates", {}, true},
+    {"the server sends more bytes than it announced", sendsMoreThanAnnounced(), false},
+};
+
+TEST(UpdaterFaults, AHostileServerNeverCostsTheInstalledApplication) {
+    for (const ServerFault& fault : kServerFaults) {
+        SCOPED_TRACE(fault.description);
+        TempDrive t;
+        const std::string oldApp = patternBytes(300000, 1);
+        const std::string newApp = patternBytes(1 << 20, 2);
+        installOld(t, oldApp);
+        FtpServer server(fault.faults);
+        server.putFile(kRemoteApp, newApp);
+        CapturedDiagnostics diagnostics;
+
+        const UpdateRun run = runUpdater(server.url());
+
+        if (fault.updates) {
+            EXPECT_EQ(run.exitStatus, 0);
+            EXPECT_TRUE(readFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")) == newApp);
+        } else {
+            expectOldApplicationKept(t, oldApp, run);
+        }
+        EXPECT_EQ(leftoverTemporaries(t.drive()), std::vector<std::string>{});
+    }
+}
+
+// The drive on a small tmpfs holding the installed application: first too small for the
+// download, then large enough for the download but not for its staged copy.
+TEST(UpdaterFaults, AFullDiskNeverCostsTheInstalledApplication) {
+    struct Case {
+        const char* description;
+        std::size_t tmpfsKiB;
+        const char* failedStep;
+    };
+    const Case cases[] = {
+        {"the download does not fit", 768, "pulsaronew_zentra.exe"},
+        {"the staged copy does not fit", 1536, "FileCopy"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.description);
+        TempDrive t;
+        TmpfsMount tmpfs;
+        const std::string refused = tmpfs.mount(t.drive(), c.tmpfsKiB);
+        if (!refused.empty()) {
+            GTEST_SKIP() << "cannot mount a small tmpfs as the drive (" << refused
+                         << "); the disk-full faults need root with CAP_SYS_ADMIN";
+        }
+        const std::string oldApp = patternBytes(300000, 3);
+        installOld(t, oldApp);
+        FtpServer server;
+        server.putFile(kRemoteApp, patternBytes(700 << 10, 4));
+        CapturedDiagnostics diagnostics;
+
+        const UpdateRun run = runUpdater(server.url());
+
+        expectOldApplicationKept(t, oldApp, run);
+        EXPECT_TRUE(anyLineHolds(diagnostics.lines, {c.failedStep, "No space left on device"}));
+        EXPECT_EQ(leftoverTemporaries(t.drive()), std::vector<std::string>{});
+    }
+}
+
+}  // namespace
