@@ -245,12 +245,15 @@ struct Drives {
     fs::path second;
 };
 
+// TMPDIR when set (the run script gives each run its own), else memory where there is some.
+std::string scratchFolder() {
+    if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp) return tmp;
+    return fs::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
+}
+
 const Drives& drives() {
     static const Drives d = [] {
-        const char* shm = "/dev/shm";
-        const char* tmp = std::getenv("TMPDIR");
-        std::string templ = std::string(fs::is_directory(shm) ? shm : (tmp ? tmp : "/tmp")) +
-                            "/pulsaro-resolver-fuzz-XXXXXX";
+        std::string templ = scratchFolder() + "/pulsaro-resolver-fuzz-XXXXXX";
         FUZZ_CHECK(mkdtemp(templ.data()) != nullptr, "mkdtemp");
         const fs::path base = fs::canonical(templ);
         std::atexit([] { fs::remove_all(drives().base); });

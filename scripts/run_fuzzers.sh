@@ -15,6 +15,11 @@ build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 cmake -S fuzz -B "$build_dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 ninja -C "$build_dir" -j"$(nproc)" >/dev/null
 
+# The resolver builds its trees in TMPDIR: in memory where possible, and gone whatever happens.
+scratch=$(mktemp -d /dev/shm/pulsaro-fuzz-XXXXXX 2>/dev/null || mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export TMPDIR=$scratch
+
 findings="$build_dir/fuzz-findings"
 rm -rf "$findings"
 mkdir -p "$findings"
