@@ -182,8 +182,16 @@ class Inet::Request {
     }
 
     static size_t onReply(char* line, size_t size, size_t count, void* self) {
+        auto* request = static_cast<Request*>(self);
+        // No reply of a sound server comes near this; a server that sends one is not trusted.
+        constexpr size_t kLongestReplyLine = 64 * 1024;
+        if (size * count > kLongestReplyLine) {
+            request->problem_ =
+                "the server sent a reply line of " + std::to_string(size * count) + " bytes";
+            return 0;
+        }
         const curl_off_t announced = announcedSizeIn(std::string_view(line, size * count));
-        if (announced >= 0) static_cast<Request*>(self)->announced_ = announced;
+        if (announced >= 0) request->announced_ = announced;
         return size * count;
     }
 

@@ -94,6 +94,13 @@ FtpFaults sendsMoreThanAnnounced() {
     return f;
 }
 
+FtpFaults longReplyAt(const char* command) {
+    FtpFaults f;
+    f.longReplyAt = command;
+    f.longReplyLength = 70000;
+    return f;
+}
+
 struct ServerFault {
     const char* description;
     FtpFaults faults;
@@ -103,6 +110,10 @@ struct ServerFault {
 const ServerFault kServerFaults[] = {
     {"no fault: the same run updates", {}, true},
     {"the server sends more bytes than it announced", sendsMoreThanAnnounced(), false},
+    {"a greeting line longer than 64 KiB", longReplyAt("BANNER"), false},
+    {"a login reply line longer than 64 KiB", longReplyAt("PASS"), false},
+    {"a size reply line longer than 64 KiB", longReplyAt("SIZE"), false},
+    {"a transfer reply line longer than 64 KiB", longReplyAt("RETR"), false},
 };
 
 TEST(UpdaterFaults, AHostileServerNeverCostsTheInstalledApplication) {
