@@ -9,8 +9,8 @@ namespace pulsaro {
 void Action::operator()(const OpResult& step) {
     if (step.ok()) return;
     ++failedSteps_;
-    emitDiagnostic(programTitle().toStdString() + ": " + step.operation() + " " +
-                   step.arguments() + ": " + step.reason());
+    emitDiagnostic(programTitle().toStdString() + ": " + step.operation() + " " + step.arguments() +
+                   ": " + step.reason());
 }
 
 }  // namespace pulsaro

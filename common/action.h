@@ -8,13 +8,13 @@ namespace pulsaro {
 // diagnostic line (program title, operation, arguments, the host's reason) and otherwise
 // ignored, and the action goes on with its next step. Steps are evaluated in the order written.
 class Action {
-public:
+  public:
     // Takes the result of one step.
     void operator()(const OpResult& step);
 
     int failedSteps() const { return failedSteps_; }
 
-private:
+  private:
     int failedSteps_ = 0;
 };
 

@@ -14,7 +14,9 @@ namespace fs = std::filesystem;
 namespace pulsaro {
 namespace {
 
-HostPath failed(std::string why) { return HostPath{{}, std::move(why)}; }
+HostPath failed(std::string why) {
+    return HostPath{{}, std::move(why)};
+}
 
 std::vector<std::string> splitComponents(std::string_view path) {
     std::vector<std::string> parts;
@@ -131,9 +133,13 @@ HostPath resolve(std::string_view windowsPath, bool followLast) {
 
 }  // namespace
 
-HostPath resolvePath(std::string_view windowsPath) { return resolve(windowsPath, false); }
+HostPath resolvePath(std::string_view windowsPath) {
+    return resolve(windowsPath, false);
+}
 
-HostPath resolvePathToFollow(std::string_view windowsPath) { return resolve(windowsPath, true); }
+HostPath resolvePathToFollow(std::string_view windowsPath) {
+    return resolve(windowsPath, true);
+}
 
 fs::path ownFolder() {
     std::error_code ec;

@@ -10,7 +10,9 @@
 
 namespace pulsaro {
 
-void MsgBox(const QString& message) { messageBoxHandler().show(programTitle(), message); }
+void MsgBox(const QString& message) {
+    messageBoxHandler().show(programTitle(), message);
+}
 
 void DoEvents() {
     if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -39,11 +41,12 @@ float GetTimer() {
     const std::time_t seconds = system_clock::to_time_t(now);
     std::tm local{};
     localtime_r(&seconds, &local);
-    const double fraction =
-        duration<double>(now - system_clock::from_time_t(seconds)).count();
+    const double fraction = duration<double>(now - system_clock::from_time_t(seconds)).count();
     return static_cast<float>(local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec + fraction);
 }
 
-void Unload(QWidget& window) { window.close(); }
+void Unload(QWidget& window) {
+    window.close();
+}
 
 }  // namespace pulsaro

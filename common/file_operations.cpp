@@ -1,5 +1,6 @@
 #include "drive.h"
 #include "operations.h"
+#include "temporary_files.h"
 #include "wildcard.h"
 
 #include <fcntl.h>
@@ -18,9 +19,13 @@ namespace fs = std::filesystem;
 namespace pulsaro {
 namespace {
 
-std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
 
-std::string hostReason(int error) { return std::error_code(error, std::system_category()).message(); }
+std::string hostReason(int error) {
+    return std::error_code(error, std::system_category()).message();
+}
 
 std::string lastComponent(std::string_view path) {
     const auto cut = path.find_last_of("\\/");
@@ -29,7 +34,7 @@ std::string lastComponent(std::string_view path) {
 
 // A file descriptor that is closed however the function leaves.
 class Fd {
-public:
+  public:
     explicit Fd(int fd = -1) : fd_(fd) {}
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
@@ -45,7 +50,7 @@ public:
         return result == 0 ? 0 : errno;
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -70,33 +75,6 @@ HostPath resolveSource(std::string_view source) {
     }
     for (const auto& part : fs::path(rest)) candidate = resolveEntry(candidate, part.string());
     return fs::exists(candidate, ec) ? HostPath{candidate, {}} : found;
-}
-
-constexpr std::string_view kPartialMarker = ".partial-";
-
-std::string temporaryPrefix(const std::string& destinationName) {
-    return "." + destinationName + std::string(kPartialMarker);
-}
-
-// Temporary files left by a copy that was killed part-way are removed by the next copy to the
-// same destination; those of a copy still running in another process are left alone.
-void removeAbandonedTemporaries(const fs::path& folder, const std::string& destinationName) {
-    const std::string prefix = temporaryPrefix(destinationName);
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.rfind(prefix, 0) != 0) continue;
-        const long owner = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
-        if (owner > 0 && ::kill(static_cast<pid_t>(owner), 0) == 0) continue;
-        std::error_code ignored;
-        fs::remove(it->path(), ignored);
-    }
-}
-
-std::string newTemporaryName(const std::string& destinationName) {
-    static unsigned counter = 0;
-    return temporaryPrefix(destinationName) + std::to_string(::getpid()) + "-" +
-           std::to_string(++counter);
 }
 
 // The kernel copies this much at a time and starts writing it to the disk at once, so that the
@@ -144,7 +122,8 @@ mode_t destinationMode(mode_t sourceMode, const std::string& destinationName) {
     mode_t mode = sourceMode & 07777;
     const std::string suffix = ".exe";
     if (destinationName.size() >= suffix.size() &&
-        sameNameIgnoringCase(destinationName.substr(destinationName.size() - suffix.size()), suffix)) {
+        sameNameIgnoringCase(destinationName.substr(destinationName.size() - suffix.size()),
+                             suffix)) {
         mode |= (mode & 0444) >> 2;  // executable for whoever may read it
     }
     return mode;
@@ -222,7 +201,7 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
     if (!dir.valid()) return fail(folder.string() + ": " + hostReason(errno));
 
     removeAbandonedTemporaries(folder, name);
-    const std::string temporary = newTemporaryName(name);
+    const std::string temporary = newTemporaryName(name, "");
     const mode_t mode = destinationMode(sourceInfo.st_mode, name);
     Fd out(::openat(dir.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (!out.valid()) return fail(folder.string() + ": " + hostReason(errno));

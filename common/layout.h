@@ -20,13 +20,15 @@ inline constexpr const char* kInetControl = R"(c:\pulsaro_zentra\MSINET.OCX)";
 inline constexpr const char* kComCtlControl = R"(c:\pulsaro_zentra\MSCOMCTL.OCX)";
 inline constexpr const char* kMainApp = R"(c:\pulsaro_zentra\Pulsaro_zentra.exe)";
 inline constexpr const char* kMainAppLower = R"(c:\pulsaro_zentra\pulsaro_zentra.exe)";
-inline constexpr const char* kMinipadCoordinates = R"(c:\pulsaro_zentra\quorvin\coordinate_minipad.txt)";
+inline constexpr const char* kMinipadCoordinates =
+    R"(c:\pulsaro_zentra\quorvin\coordinate_minipad.txt)";
 inline constexpr const char* kTolerances = R"(c:\pulsaro_zentra\pulsaro_tol.txt)";
 inline constexpr const char* kWebConfig = R"(c:\pulsaro_zentra\pulsaro_cfg_web2.txt)";
 inline constexpr const char* kBuySound = R"(c:\pulsaro_zentra\buy.wav)";
 inline constexpr const char* kAlarmSound = R"(c:\pulsaro_zentra\alarm.wav)";
 inline constexpr const char* kUpdater = R"(c:\pulsaro_zentra\_pulsaro\pulsaro_zentra_update.exe)";
-inline constexpr const char* kDownloadTarget = R"(c:\pulsaro_zentra\_pulsaro\pulsaronew_zentra.exe)";
+inline constexpr const char* kDownloadTarget =
+    R"(c:\pulsaro_zentra\_pulsaro\pulsaronew_zentra.exe)";
 inline constexpr const char* kStagedCopy = R"(c:\pulsaro_zentra\_pulsaro\pulsaro_zentra.exe)";
 inline constexpr const char* kOutsideCopy = R"(c:\pulsaro\pulsaro_zentra.exe)";
 

@@ -8,7 +8,7 @@ namespace pulsaro {
 // The outcome of one platform operation. A failure names the operation, its arguments and the
 // host's reason, so that whoever records it needs nothing else.
 class [[nodiscard]] OpResult {
-public:
+  public:
     static OpResult success() { return OpResult(); }
     static OpResult failure(std::string operation, std::string arguments, std::string reason) {
         OpResult r;
@@ -25,7 +25,7 @@ public:
     const std::string& arguments() const { return arguments_; }
     const std::string& reason() const { return reason_; }
 
-private:
+  private:
     OpResult() = default;
     bool ok_ = true;
     std::string operation_;
@@ -35,14 +35,14 @@ private:
 
 // Builds the failures of one call of one operation.
 class FailureOf {
-public:
+  public:
     FailureOf(std::string operation, std::string arguments)
         : operation_(std::move(operation)), arguments_(std::move(arguments)) {}
     OpResult operator()(std::string reason) const {
         return OpResult::failure(operation_, arguments_, std::move(reason));
     }
 
-private:
+  private:
     std::string operation_;
     std::string arguments_;
 };

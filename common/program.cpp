@@ -14,7 +14,7 @@ QString& title() {
 }
 
 class RealMessageBox final : public MessageBoxHandler {
-public:
+  public:
     void show(const QString& caption, const QString& message) override {
         QMessageBox box(QMessageBox::NoIcon, caption, message, QMessageBox::Ok);
         box.exec();
@@ -38,8 +38,12 @@ DiagnosticSink& currentSink() {
 
 }  // namespace
 
-void setProgramTitle(const QString& value) { title() = value; }
-QString programTitle() { return title(); }
+void setProgramTitle(const QString& value) {
+    title() = value;
+}
+QString programTitle() {
+    return title();
+}
 
 MessageBoxHandler* setMessageBoxHandler(MessageBoxHandler* handler) {
     MessageBoxHandler* previous = currentHandler();

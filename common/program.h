@@ -14,7 +14,7 @@ QString programTitle();
 // The seam in front of the modal message box, so that tests can record messages instead of
 // waiting for a person.
 class MessageBoxHandler {
-public:
+  public:
     virtual ~MessageBoxHandler() = default;
     virtual void show(const QString& caption, const QString& message) = 0;
 };

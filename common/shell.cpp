@@ -35,7 +35,9 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine) {
 
 namespace {
 
-std::string hostReason(int error) { return std::error_code(error, std::system_category()).message(); }
+std::string hostReason(int error) {
+    return std::error_code(error, std::system_category()).message();
+}
 
 bool isProgramFile(const fs::path& candidate) {
     struct stat info {};
@@ -139,7 +141,8 @@ int spawnDetached(const fs::path& program, const std::vector<std::string>& token
 
 }  // namespace
 
-OpResult Shell(std::string_view commandLine, int /*windowStyle: no effect on this host*/) noexcept try {
+OpResult Shell(std::string_view commandLine, int /*windowStyle: no effect on this host*/) noexcept
+    try {
     const FailureOf fail("Shell", "\"" + std::string(commandLine) + "\"");
     const std::vector<std::string> tokens = splitCommandLine(commandLine);
     if (tokens.empty()) return fail("empty command line");

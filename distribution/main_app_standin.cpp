@@ -5,9 +5,9 @@
 #include <QApplication>
 #include <QLabel>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace {
 

@@ -35,8 +35,8 @@ int main(int argc, char** argv) {
     std::vector<std::int16_t> pcm(samples);
     for (std::uint32_t i = 0; i < samples; ++i) {
         const double fade = 1.0 - static_cast<double>(i) / samples;
-        pcm[i] = static_cast<std::int16_t>(12000.0 * fade *
-                                           std::sin(2.0 * M_PI * frequency * i / rate));
+        pcm[i] =
+            static_cast<std::int16_t>(12000.0 * fade * std::sin(2.0 * M_PI * frequency * i / rate));
     }
     std::ofstream out(argv[1], std::ios::binary);
     const std::uint32_t dataBytes = samples * 2;

@@ -1,7 +1,8 @@
 #include "partial_file.h"
 
+#include "temporary_files.h"
+
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,36 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace pulsaro {
-namespace {
-
-// The same naming as the file copies use: ".<name>.partial-<pid>-<n>", so that a leftover can
-// be told from a file still being written by a live process.
-std::string temporaryPrefix(const std::string& targetName) {
-    return "." + targetName + ".partial-";
-}
-
-std::string newTemporaryName(const std::string& targetName) {
-    static unsigned counter = 0;
-    return temporaryPrefix(targetName) + std::to_string(::getpid()) + "-d" +
-           std::to_string(++counter);
-}
-
-// A download killed part-way leaves its temporary file; the next one to the same target removes
-// it, leaving alone those of processes still running.
-void removeAbandonedTemporaries(const fs::path& folder, const std::string& targetName) {
-    const std::string prefix = temporaryPrefix(targetName);
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.rfind(prefix, 0) != 0) continue;
-        const long owner = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
-        if (owner > 0 && ::kill(static_cast<pid_t>(owner), 0) == 0) continue;
-        std::error_code ignored;
-        fs::remove(it->path(), ignored);
-    }
-}
-
-}  // namespace
 
 PartialFile::~PartialFile() {
     discard();
@@ -53,7 +24,7 @@ int PartialFile::open(const fs::path& target) {
     folder_ = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder_ < 0) return errno;
     removeAbandonedTemporaries(target.parent_path(), targetName);
-    temporaryName_ = newTemporaryName(targetName);
+    temporaryName_ = newTemporaryName(targetName, "d");
     fd_ = ::openat(folder_, temporaryName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0) {
         const int error = errno;

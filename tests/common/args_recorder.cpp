@@ -2,18 +2,19 @@
 // named by RECORDER_OUTPUT, then waits until the file named by RECORDER_RELEASE exists (if set),
 // and finally appends "finished".
 
+#include <unistd.h>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
-#include <unistd.h>
 
 int main(int argc, char** argv) {
     const char* output = std::getenv("RECORDER_OUTPUT");
     if (!output) return 2;
     {
         std::ofstream out(output, std::ios::trunc);
-        out << "pid " << ::getpid() << "\n" << "count " << argc - 1 << "\n";
+        out << "pid " << ::getpid() << "\n"
+            << "count " << argc - 1 << "\n";
         for (int i = 1; i < argc; ++i) out << "[" << argv[i] << "]\n";
     }
     if (const char* release = std::getenv("RECORDER_RELEASE")) {

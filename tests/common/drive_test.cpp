@@ -15,14 +15,14 @@ namespace {
 
 // Sets or clears an environment variable for one scope.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) previous_ = old, had_ = true;
         value ? setenv(name, value, 1) : unsetenv(name);
     }
     ~ScopedEnv() { had_ ? setenv(name_, previous_.c_str(), 1) : unsetenv(name_); }
 
-private:
+  private:
     const char* name_;
     std::string previous_;
     bool had_ = false;
@@ -85,12 +85,14 @@ TEST(ResolvePath, RefusesWhatLeavesTheDrive) {
                                 R"(c:\pulsaro_zentra\quorvin\coordinate_minipad.txt)"}) {
         EXPECT_FALSE(resolvePath(refused).ok()) << refused;
     }
-    EXPECT_TRUE(resolvePath(R"(c:\inside_link\x)").ok()) << "a link that stays on the drive is fine";
+    EXPECT_TRUE(resolvePath(R"(c:\inside_link\x)").ok())
+        << "a link that stays on the drive is fine";
 }
 
 TEST(ResolvePath, PicksTheFirstMatchInByteOrderAndPrefersAnExactOne) {
     TempDrive t;
-    for (const char* name : {"_pulsaro", "_Pulsaro", "_PULSARO"}) fs::create_directory(t.onDrive(name));
+    for (const char* name : {"_pulsaro", "_Pulsaro", "_PULSARO"})
+        fs::create_directory(t.onDrive(name));
     EXPECT_EQ(resolvePath(R"(c:\_PuLsArO)").path, t.onDrive("_PULSARO"));
     EXPECT_EQ(resolvePath(R"(c:\_pulsaro)").path, t.onDrive("_pulsaro"));
     EXPECT_EQ(resolvePath(R"(c:\_Pulsaro)").path, t.onDrive("_Pulsaro"));

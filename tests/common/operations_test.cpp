@@ -1,6 +1,6 @@
+#include "operations.h"
 #include "action.h"
 #include "command_line.h"
-#include "operations.h"
 #include "temp_drive.h"
 #include "wildcard.h"
 
@@ -28,12 +28,23 @@ TEST(Wildcard, FollowsThePlatformRules) {
         bool matches;
     };
     const Case cases[] = {
-        {"*.*", "README", true},        {"*.*", "a.b.c", true},       {"*.*", ".hidden", true},
-        {"*.exe", "SETUP.EXE", true},   {"*.exe", "setup.exe2", false}, {"*.exe", "exe", false},
-        {"?.txt", "a.txt", true},       {"?.txt", "ab.txt", false},   {"?.txt", ".txt", false},
-        {"a*.*", "abc", true},          {"a*b", "aXXbYb", true},      {"a*b", "aXXbY", false},
-        {"PULSARO_*.exe", "pulsaro_zentra.exe", true},                {"*", "", true},
-        {"x", "X", true},               {"è*", "ÈTÀ", true},          {"***?", "", false},
+        {"*.*", "README", true},
+        {"*.*", "a.b.c", true},
+        {"*.*", ".hidden", true},
+        {"*.exe", "SETUP.EXE", true},
+        {"*.exe", "setup.exe2", false},
+        {"*.exe", "exe", false},
+        {"?.txt", "a.txt", true},
+        {"?.txt", "ab.txt", false},
+        {"?.txt", ".txt", false},
+        {"a*.*", "abc", true},
+        {"a*b", "aXXbYb", true},
+        {"a*b", "aXXbY", false},
+        {"PULSARO_*.exe", "pulsaro_zentra.exe", true},
+        {"*", "", true},
+        {"x", "X", true},
+        {"è*", "ÈTÀ", true},
+        {"***?", "", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(matchesWildcard(c.pattern, c.name), c.matches) << c.pattern << " vs " << c.name;
@@ -68,7 +79,8 @@ TEST(KillFiles, DeletesMatchingFilesOnlyDirectlyInTheFolder) {
         EXPECT_EQ(result.ok(), c.succeeds) << c.pattern << ": " << result.reason();
         EXPECT_EQ(listFolder(root), c.left) << c.pattern;
         EXPECT_EQ(listFolder(root / "sub"), (std::vector<std::string>{"deeper", "inner.txt"}));
-        EXPECT_EQ(readFile(t.base() / "target.txt"), "target") << "a link's target is never touched";
+        EXPECT_EQ(readFile(t.base() / "target.txt"), "target")
+            << "a link's target is never touched";
     }
 }
 

@@ -5,6 +5,7 @@
 #include "ftp_server.h"
 #include "hostile_support.h"
 #include "temp_drive.h"
+#include "update_fixtures.h"
 #include "xvfb_display.h"
 
 #include <gtest/gtest.h>
@@ -26,9 +27,6 @@ namespace fs = std::filesystem;
 using namespace pulsaro::test;
 
 namespace {
-
-constexpr const char* kRemoteApp =
-    "/pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe";
 
 pid_t startUpdater(const fs::path& program, const fs::path& drive, const std::string& url,
                    const std::string& display) {

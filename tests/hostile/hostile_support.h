@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dist_files.h"
 #include "temp_drive.h"
 
 #include <filesystem>
@@ -8,19 +9,6 @@
 #include <vector>
 
 namespace pulsaro::test {
-
-// A distribution file and where "Passo 1" installs it below the drive, in the letter case of the
-// folder it lands in.
-struct DistFile {
-    const char* source;
-    const char* installed;
-};
-extern const std::vector<DistFile> kDistFiles;
-
-// Writes every distribution file; a size of 0 gives each its small default size.
-void fillDistribution(const TempDrive& t, unsigned generation,
-                      const std::map<std::string, std::size_t>& sizes = {});
-std::string distContent(const std::string& source, unsigned generation, std::size_t size = 0);
 
 // Every entry below a folder, links not followed: relative path -> file bytes, "<folder>" or
 // "-> target". Two snapshots are equal exactly when nothing below the folder changed.

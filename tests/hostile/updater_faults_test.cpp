@@ -8,6 +8,7 @@
 #include "hostile_support.h"
 #include "pause_clock.h"
 #include "temp_drive.h"
+#include "update_fixtures.h"
 
 #include <QCoreApplication>
 
@@ -24,36 +25,6 @@ using namespace pulsaro;
 using namespace pulsaro::test;
 
 namespace {
-
-const QString kUpdated = QStringLiteral("Aggiornamento completato.Riavviare Pulsaro'");
-const QString kNotUpdated =
-    QStringLiteral("Aggiornamento non riuscito. Pulsaro non è stato modificato.");
-constexpr const char* kRemoteApp =
-    "/pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe";
-
-// The five-second pause of the updater takes no real time here.
-class InstantClock final : public PauseClock {
-  public:
-    InstantClock() : previous_(setPauseClock(this)) {}
-    ~InstantClock() override { setPauseClock(previous_); }
-    TimePoint now() override { return now_; }
-    void waitForEvents(std::chrono::nanoseconds maxWait) override {
-        QCoreApplication::processEvents();
-        now_ += maxWait;
-    }
-
-  private:
-    TimePoint now_{};
-    PauseClock* previous_;
-};
-
-class ScopedUpdateUrl {
-  public:
-    explicit ScopedUpdateUrl(const std::string& url) {
-        setenv("PULSARO_UPDATE_URL", url.c_str(), 1);
-    }
-    ~ScopedUpdateUrl() { unsetenv("PULSARO_UPDATE_URL"); }
-};
 
 // The tree as the setup leaves it, with the application in the spelling the setup uses.
 void installOld(const TempDrive& t, const std::string& app) {
@@ -79,7 +50,7 @@ UpdateRun runUpdater(const std::string& url) {
 
 void expectOldApplicationKept(const TempDrive& t, const std::string& oldApp, const UpdateRun& run) {
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.messages, QStringList{kNotUpdated});
+    EXPECT_EQ(run.messages, QStringList{kNotUpdatedMessage});
     EXPECT_TRUE(readFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")) == oldApp)
         << "the installed application changed";
     EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra")),

@@ -1,3 +1,4 @@
+#include "dist_files.h"
 #include "form1.h"
 #include "layout.h"
 #include "temp_drive.h"
@@ -7,42 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 
 namespace fs = std::filesystem;
 using namespace pulsaro;
 using namespace pulsaro::test;
 
 namespace {
-
-// Every distribution file, its content, and where "Passo 1" puts it below the drive.
-struct DistFile {
-    const char* source;
-    const char* installed;
-};
-const DistFile kDistFiles[] = {
-    {"AAA_QV.xls", "pulsaro_zentra/AAA_QV.xls"},
-    {"MSWINSCK.OCX", "pulsaro_zentra/MSWINSCK.OCX"},
-    {"MSINET.OCX", "pulsaro_zentra/MSINET.OCX"},
-    {"MSCOMCTL.OCX", "pulsaro_zentra/MSCOMCTL.OCX"},
-    {"Pulsaro_zentra.exe", "pulsaro_zentra/Pulsaro_zentra.exe"},
-    {"coordinate_minipad.txt", "pulsaro_zentra/QUORVIN/coordinate_minipad.txt"},
-    {"pulsaro_tol.txt", "pulsaro_zentra/pulsaro_tol.txt"},
-    {"pulsaro_cfg_web2.txt", "pulsaro_zentra/pulsaro_cfg_web2.txt"},
-    {"buy.wav", "pulsaro_zentra/buy.wav"},
-    {"alarm.wav", "pulsaro_zentra/alarm.wav"},
-    {"pulsaro_zentra_update.exe", "pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe"},
-};
-
-std::string contentOf(const std::string& source, unsigned generation) {
-    return source + " generation " + std::to_string(generation) + "\n" +
-           patternBytes(3000 + source.size(), generation);
-}
-
-void fillDistribution(const TempDrive& t, unsigned generation) {
-    for (const DistFile& f : kDistFiles)
-        writeFile(t.dist() / f.source, contentOf(f.source, generation));
-}
 
 std::vector<std::string> rootListing() {
     return {"AAA_QV.xls",     "MSCOMCTL.OCX", "MSINET.OCX", "MSWINSCK.OCX", "Pulsaro_zentra.exe",
@@ -57,7 +28,8 @@ void expectCompleteTree(const TempDrive& t, unsigned generation) {
     EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/_Pulsaro")),
               std::vector<std::string>{"pulsaro_zentra_update.exe"});
     for (const DistFile& f : kDistFiles) {
-        EXPECT_EQ(readFile(t.onDrive(f.installed)), contentOf(f.source, generation)) << f.installed;
+        EXPECT_EQ(readFile(t.onDrive(f.installed)), distContent(f.source, generation))
+            << f.installed;
     }
 }
 
@@ -89,7 +61,7 @@ TEST(Passo1, ReinstallsOverACompleteInstallationAndIsIdempotent) {
     EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/_Pulsaro")),
               (std::vector<std::string>{"keep.txt", "pulsaro_zentra_update.exe"}));
     for (const DistFile& f : kDistFiles) {
-        EXPECT_EQ(readFile(t.onDrive(f.installed)), contentOf(f.source, 2)) << f.installed;
+        EXPECT_EQ(readFile(t.onDrive(f.installed)), distContent(f.source, 2)) << f.installed;
     }
 }
 
@@ -106,13 +78,13 @@ TEST(Passo1, AMissingSourceLeavesOnlyItsDestinationAbsent) {
         EXPECT_TRUE(form.Picture5->isVisibleTo(&form));
         for (const DistFile& f : kDistFiles) {
             if (std::string(f.source) == missing.source) continue;
-            EXPECT_EQ(readFile(t.onDrive(f.installed)), contentOf(f.source, 2)) << f.installed;
+            EXPECT_EQ(readFile(t.onDrive(f.installed)), distContent(f.source, 2)) << f.installed;
         }
         const bool inRoot = fs::path(missing.installed).parent_path() == "pulsaro_zentra";
         if (inRoot) {
             EXPECT_FALSE(fs::exists(t.onDrive(missing.installed))) << "wiped and not copied again";
         } else {
-            EXPECT_EQ(readFile(t.onDrive(missing.installed)), contentOf(missing.source, 1))
+            EXPECT_EQ(readFile(t.onDrive(missing.installed)), distContent(missing.source, 1))
                 << "a subfolder file survives a failed copy unchanged";
         }
         bool reported = false;

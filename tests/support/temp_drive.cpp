@@ -70,7 +70,9 @@ std::string patternBytes(std::size_t size, unsigned seed) {
 }
 
 RecordingMessageBox::RecordingMessageBox() : previous_(setMessageBoxHandler(this)) {}
-RecordingMessageBox::~RecordingMessageBox() { setMessageBoxHandler(previous_); }
+RecordingMessageBox::~RecordingMessageBox() {
+    setMessageBoxHandler(previous_);
+}
 void RecordingMessageBox::show(const QString& caption, const QString& message) {
     captions << caption;
     messages << message;
@@ -78,6 +80,8 @@ void RecordingMessageBox::show(const QString& caption, const QString& message) {
 
 CapturedDiagnostics::CapturedDiagnostics()
     : previous_(setDiagnosticSink([this](std::string_view line) { lines.emplace_back(line); })) {}
-CapturedDiagnostics::~CapturedDiagnostics() { setDiagnosticSink(std::move(previous_)); }
+CapturedDiagnostics::~CapturedDiagnostics() {
+    setDiagnosticSink(std::move(previous_));
+}
 
 }  // namespace pulsaro::test

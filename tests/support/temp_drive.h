@@ -16,7 +16,7 @@ namespace pulsaro::test {
 // folder ("dist") that becomes the current folder. Restores the environment and the current
 // folder and removes everything when it goes.
 class TempDrive {
-public:
+  public:
     TempDrive();
     ~TempDrive();
     TempDrive(const TempDrive&) = delete;
@@ -29,7 +29,7 @@ public:
     // The host path of a drive-relative path written with '/' ("pulsaro_zentra/QUORVIN").
     std::filesystem::path onDrive(std::string_view relative) const { return drive_ / relative; }
 
-private:
+  private:
     std::filesystem::path base_;
     std::filesystem::path drive_;
     std::filesystem::path dist_;
@@ -47,7 +47,7 @@ std::string patternBytes(std::size_t size, unsigned seed);
 
 // Replaces the modal message box with a recorder for the lifetime of the object.
 class RecordingMessageBox final : public MessageBoxHandler {
-public:
+  public:
     RecordingMessageBox();
     ~RecordingMessageBox() override;
     void show(const QString& caption, const QString& message) override;
@@ -55,18 +55,18 @@ public:
     QStringList captions;
     QStringList messages;
 
-private:
+  private:
     MessageBoxHandler* previous_;
 };
 
 // Collects diagnostic lines instead of writing them to standard error.
 class CapturedDiagnostics {
-public:
+  public:
     CapturedDiagnostics();
     ~CapturedDiagnostics();
     std::vector<std::string> lines;
 
-private:
+  private:
     DiagnosticSink previous_;
 };
 

@@ -3,6 +3,7 @@
 #include "operations.h"
 #include "pause_clock.h"
 #include "temp_drive.h"
+#include "update_fixtures.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -20,39 +21,6 @@ using namespace pulsaro;
 using namespace pulsaro::test;
 
 namespace {
-
-const QString kUpdated = QStringLiteral("Aggiornamento completato.Riavviare Pulsaro'");
-const QString kNotUpdated =
-    QStringLiteral("Aggiornamento non riuscito. Pulsaro non è stato modificato.");
-constexpr const char* kRemoteApp =
-    "/pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe";
-
-// A clock on which waiting takes no real time: each wait handles pending events and moves the
-// clock to the end of the wait.
-class InstantClock final : public PauseClock {
-  public:
-    InstantClock() : previous_(setPauseClock(this)) {}
-    ~InstantClock() override { setPauseClock(previous_); }
-    TimePoint now() override { return now_; }
-    void waitForEvents(std::chrono::nanoseconds maxWait) override {
-        ++waits;
-        QCoreApplication::processEvents();
-        now_ += maxWait;
-    }
-    int waits = 0;
-
-  private:
-    TimePoint now_{};
-    PauseClock* previous_;
-};
-
-class ScopedUpdateUrl {
-  public:
-    explicit ScopedUpdateUrl(const std::string& url) {
-        setenv("PULSARO_UPDATE_URL", url.c_str(), 1);
-    }
-    ~ScopedUpdateUrl() { unsetenv("PULSARO_UPDATE_URL"); }
-};
 
 // A loopback port with nothing listening on it.
 int closedPort() {
@@ -109,7 +77,7 @@ TEST(UpdateSequence, AGoodRunReplacesTheInstalledApplication) {
         << "the file the setup installed is the one rewritten";
     EXPECT_EQ(readFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")), fresh);
     EXPECT_TRUE(listFolder(t.onDrive("pulsaro")).empty());
-    EXPECT_EQ(box.messages, QStringList{kUpdated});
+    EXPECT_EQ(box.messages, QStringList{kUpdatedMessage});
     EXPECT_EQ(box.captions, QStringList{QStringLiteral("pulsaro_update")});
     EXPECT_GT(clock.waits, 0) << "the run starts with the pause";
 }
@@ -128,7 +96,7 @@ TEST(UpdateSequence, ARunWithNothingToDeleteStillInstalls) {
     EXPECT_EQ(runUpdater(), 0);
     EXPECT_EQ(readFile(t.onDrive("pulsaro_zentra/pulsaro_zentra.exe")), fresh);
     EXPECT_TRUE(listFolder(t.onDrive("pulsaro_zentra/_pulsaro")).empty());
-    EXPECT_EQ(box.messages, QStringList{kUpdated});
+    EXPECT_EQ(box.messages, QStringList{kUpdatedMessage});
     EXPECT_EQ(diagnostics.lines.size(), 3u) << "the three deletions of files that are not there";
 }
 
@@ -168,7 +136,7 @@ TEST(UpdateSequence, AFailedDownloadLeavesEverythingAsItWasAndSaysSo) {
         EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/_Pulsaro")),
                   std::vector<std::string>{"pulsaro_zentra_update.exe"})
             << c.name;
-        EXPECT_EQ(box.messages, QStringList{kNotUpdated}) << c.name;
+        EXPECT_EQ(box.messages, QStringList{kNotUpdatedMessage}) << c.name;
         EXPECT_FALSE(diagnostics.lines.empty()) << c.name << ": the failed steps are reported";
     }
 }

@@ -2,6 +2,7 @@
 
 #include "ftp_server.h"
 #include "temp_drive.h"
+#include "update_fixtures.h"
 #include "xvfb_display.h"
 
 #include <gtest/gtest.h>
@@ -21,9 +22,6 @@ namespace fs = std::filesystem;
 using namespace pulsaro::test;
 
 namespace {
-
-constexpr const char* kRemoteApp =
-    "/pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe";
 
 fs::path updaterProgram() {
     return fs::path(std::getenv("PULSARO_DIST_DIR")) / "pulsaro_zentra_update.exe";
