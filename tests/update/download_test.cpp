@@ -2,6 +2,7 @@
 #include "form1.h"
 #include "ftp_server.h"
 #include "temp_drive.h"
+#include "update_fixtures.h"
 
 #include <QTimer>
 
@@ -20,21 +21,12 @@ namespace {
 using test::CapturedDiagnostics;
 using test::FtpFaults;
 using test::FtpServer;
+using test::kRemoteApp;
 using test::listFolder;
 using test::patternBytes;
 using test::readFile;
+using test::ScopedUpdateUrl;
 using test::TempDrive;
-
-constexpr const char* kRemote = "/pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe";
-
-// Points the updater at the fixture server for the lifetime of the object.
-class UpdateServerOverride {
-  public:
-    explicit UpdateServerOverride(const std::string& url) {
-        setenv("PULSARO_UPDATE_URL", url.c_str(), 1);
-    }
-    ~UpdateServerOverride() { unsetenv("PULSARO_UPDATE_URL"); }
-};
 
 class DownloadTest : public ::testing::Test {
   protected:
@@ -56,8 +48,8 @@ TEST_F(DownloadTest, TransferCommandIsBuiltExactly) {
 TEST_F(DownloadTest, FetchesTheRemoteApplicationToTheDownloadTarget) {
     FtpServer server;
     const std::string bytes = patternBytes((2 << 20) + 3, 11);
-    server.putFile(kRemote, bytes);
-    UpdateServerOverride useFixture(server.url());
+    server.putFile(kRemoteApp, bytes);
+    ScopedUpdateUrl useFixture(server.url());
     Action run;
 
     form.DownloadUpdate(run, "pulsaronew_zentra.exe");
@@ -74,8 +66,8 @@ TEST_F(DownloadTest, RefusedLoginLeavesNoFileAndOneFailedStep) {
     FtpFaults refuse;
     refuse.refuseLogin = true;
     FtpServer server(refuse);
-    server.putFile(kRemote, "bytes");
-    UpdateServerOverride useFixture(server.url());
+    server.putFile(kRemoteApp, "bytes");
+    ScopedUpdateUrl useFixture(server.url());
     Action run;
 
     form.DownloadUpdate(run, "pulsaronew_zentra.exe");

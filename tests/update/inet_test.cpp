@@ -3,6 +3,7 @@
 #include "get_command.h"
 #include "operations.h"
 #include "temp_drive.h"
+#include "update_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -24,17 +25,17 @@ namespace {
 
 using test::FtpFaults;
 using test::FtpServer;
+using test::kRemoteApp;
 using test::listFolder;
 using test::patternBytes;
 using test::readFile;
 using test::TempDrive;
 using test::writeFile;
 
-constexpr const char* kRemote = "/pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe";
 constexpr const char* kLocal = R"(c:\pulsaro_zentra\_pulsaro\pulsaronew_zentra.exe)";
 
 std::string getCommand(const std::string& local = kLocal) {
-    return std::string("get  ") + kRemote + " " + local;
+    return std::string("get  ") + kRemoteApp + " " + local;
 }
 
 // Pumps events until the request has ended; false if it is still running after the limit.
@@ -65,7 +66,12 @@ std::uintmax_t bytesReceivedSoFar(const fs::path& folder) {
 // case.
 class InetTest : public ::testing::Test {
   protected:
-    InetTest() { fs::create_directories(staging()); }
+    // The updater's account, as the fixture server expects it.
+    InetTest() {
+        fs::create_directories(staging());
+        inet.setUserName("pulsarozentra");
+        inet.setPassword("kx7rw2pq5d");
+    }
     fs::path staging() const { return drive.onDrive("pulsaro_zentra/_Pulsaro"); }
     fs::path target() const { return staging() / "pulsaronew_zentra.exe"; }
 
@@ -79,9 +85,7 @@ TEST_F(InetTest, FilesArriveByteIdentical) {
         const std::size_t socketsBefore = openSockets();
         FtpServer server;
         const std::string bytes = patternBytes(size, static_cast<unsigned>(size));
-        server.putFile(kRemote, bytes);
-        inet.setUserName("pulsarozentra");
-        inet.setPassword("kx7rw2pq5d");
+        server.putFile(kRemoteApp, bytes);
 
         ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
         EXPECT_TRUE(inet.StillExecuting());
@@ -101,10 +105,8 @@ TEST_F(InetTest, RemotePathIsAbsoluteOnTheServer) {
     FtpFaults homeFolder;
     homeFolder.loginFolder = "/home";
     FtpServer server(homeFolder);
-    server.putFile(kRemote, "from the root");
-    server.putFile(std::string("/home") + kRemote, "from the home folder");
-    inet.setUserName("pulsarozentra");
-    inet.setPassword("kx7rw2pq5d");
+    server.putFile(kRemoteApp, "from the root");
+    server.putFile(std::string("/home") + kRemoteApp, "from the home folder");
 
     ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
     ASSERT_TRUE(waitForEnd(inet));
@@ -115,10 +117,8 @@ TEST_F(InetTest, RemotePathIsAbsoluteOnTheServer) {
 
 TEST_F(InetTest, SuccessReplacesAnOlderLongerFile) {
     FtpServer server;
-    server.putFile(kRemote, "new");
+    server.putFile(kRemoteApp, "new");
     writeFile(target(), patternBytes(100000, 9));
-    inet.setUserName("pulsarozentra");
-    inet.setPassword("kx7rw2pq5d");
 
     ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
     ASSERT_TRUE(waitForEnd(inet));
@@ -132,11 +132,9 @@ TEST_F(InetTest, SuccessReplacesAnOlderLongerFile) {
 // where the setup made "_Pulsaro"; the command's verb and spacing vary too.
 TEST_F(InetTest, SchemeVerbAndLocalPathAreReadIgnoringCase) {
     FtpServer server;
-    server.putFile(kRemote, "payload");
-    inet.setUserName("pulsarozentra");
-    inet.setPassword("kx7rw2pq5d");
+    server.putFile(kRemoteApp, "payload");
     const std::string url = "FTP://127.0.0.1:" + std::to_string(server.port());
-    const std::string command = std::string("  GeT   ") + kRemote +
+    const std::string command = std::string("  GeT   ") + kRemoteApp +
                                 "   C:\\PULSARO_ZENTRA\\_PULSARO\\pulsaronew_zentra.exe ";
 
     ASSERT_TRUE(inet.Execute(url, command).ok());
@@ -149,10 +147,8 @@ TEST_F(InetTest, SchemeVerbAndLocalPathAreReadIgnoringCase) {
 
 TEST_F(InetTest, EmptyUrlArgumentUsesTheUrlProperty) {
     FtpServer server;
-    server.putFile(kRemote, "payload");
+    server.putFile(kRemoteApp, "payload");
     inet.setURL(server.url());
-    inet.setUserName("pulsarozentra");
-    inet.setPassword("kx7rw2pq5d");
 
     ASSERT_TRUE(inet.Execute("", getCommand()).ok());
     ASSERT_TRUE(waitForEnd(inet));
@@ -188,7 +184,7 @@ struct FaultCase {
     FtpFaults faults;
     const char* reasonMentions = "";
     std::chrono::milliseconds requestTimeout = 60s;
-    const char* remoteFile = kRemote;  // nullptr: nothing on the server
+    const char* remoteFile = kRemoteApp;  // nullptr: nothing on the server
     const char* password = "kx7rw2pq5d";
     bool nothingListening = false;
 };
@@ -204,7 +200,6 @@ TEST_P(InetFaultTest, EndsWithNoFileAndNoTemporaryFile) {
     FtpServer server(c.faults);
     if (c.remoteFile) server.putFile(c.remoteFile, patternBytes(3 << 20, 4));
     ClosedPort closedPort;
-    inet.setUserName("pulsarozentra");
     inet.setPassword(c.password);
     inet.setRequestTimeout(c.requestTimeout);
 
@@ -249,14 +244,14 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, InetFaultTest,
     ::testing::Values(
         FaultCase{"LoginRefused", refusedLogin(), "530"},
-        FaultCase{"WrongPassword", {}, "530", 60s, kRemote, "wrong"},
+        FaultCase{"WrongPassword", {}, "530", 60s, kRemoteApp, "wrong"},
         FaultCase{"RemoteFolderMissing", {}, "", 60s, nullptr},
         FaultCase{"RemoteFileMissing",
                   {},
                   "",
                   60s,
                   "/pulsarozentra.example/mdb-database/_pulsaro/other.exe"},
-        FaultCase{"NothingListening", {}, "", 60s, kRemote, "kx7rw2pq5d", true},
+        FaultCase{"NothingListening", {}, "", 60s, kRemoteApp, "kx7rw2pq5d", true},
         FaultCase{"DroppedPartWay", droppedAfter(1 << 20), "426"},
         FaultCase{"DroppedBeforeAnyByte", droppedAfter(0), "426"},
         FaultCase{"StalledBeforeAnyByte", stalledAfter(0), "timed out", 1s},
@@ -270,10 +265,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(InetTest, FailedRequestLeavesAnExistingFileAsItWas) {
     FtpServer server(droppedAfter(1 << 20));
-    server.putFile(kRemote, patternBytes(3 << 20, 5));
+    server.putFile(kRemoteApp, patternBytes(3 << 20, 5));
     writeFile(target(), "previous");
-    inet.setUserName("pulsarozentra");
-    inet.setPassword("kx7rw2pq5d");
 
     ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
     ASSERT_TRUE(waitForEnd(inet));
@@ -290,9 +283,7 @@ TEST_F(InetTest, SlowButMovingTransferIsNotCut) {
     slow.bytesPerSecond = 100000;
     FtpServer server(slow);
     const std::string bytes = patternBytes(250000, 6);
-    server.putFile(kRemote, bytes);
-    inet.setUserName("pulsarozentra");
-    inet.setPassword("kx7rw2pq5d");
+    server.putFile(kRemoteApp, bytes);
     inet.setRequestTimeout(1s);
 
     ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
@@ -306,9 +297,7 @@ TEST_F(InetTest, CancelEndsTheRequestAndClosesItsConnection) {
     FtpFaults slow;
     slow.bytesPerSecond = 500000;
     FtpServer server(slow);
-    server.putFile(kRemote, patternBytes(4 << 20, 7));
-    inet.setUserName("pulsarozentra");
-    inet.setPassword("kx7rw2pq5d");
+    server.putFile(kRemoteApp, patternBytes(4 << 20, 7));
     const std::size_t socketsBefore = openSockets();
 
     ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
@@ -331,10 +320,8 @@ TEST_F(InetTest, CancelEndsTheRequestAndClosesItsConnection) {
 
 TEST_F(InetTest, ExecuteWhileExecutingIsRefusedAndTheRunningRequestGoesOn) {
     FtpServer server;
-    server.putFile(kRemote, "first");
+    server.putFile(kRemoteApp, "first");
     server.putFile("/other.bin", "second");
-    inet.setUserName("pulsarozentra");
-    inet.setPassword("kx7rw2pq5d");
 
     ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
     EXPECT_FALSE(inet.Execute(server.url(), R"(get /other.bin c:\pulsaro_zentra\_pulsaro\o)").ok());
@@ -348,7 +335,7 @@ TEST_F(InetTest, ExecuteWhileExecutingIsRefusedAndTheRunningRequestGoesOn) {
 
 // Requests that cannot start end at once: nothing runs and nothing is written.
 TEST_F(InetTest, RequestsThatCannotStartEndAtOnce) {
-    const std::string remote = kRemote;
+    const std::string remote = kRemoteApp;
     const std::vector<std::pair<std::string, std::string>> refused = {
         {"ftp://127.0.0.1:21", std::string("put ") + remote + " " + kLocal},
         {"ftp://127.0.0.1:21", "get " + remote},
