@@ -4,28 +4,7 @@
 # runs twice against a loopback FTP server: once with the server up (the application is
 # replaced, the completion message is shown) and once with it down (the old application stays,
 # the failure message is shown). The script starts and stops its own display and server.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-repo=$(pwd)
-build_dir=${BUILD_DIR:-build}
-scripts/install_deps.sh
-BUILD_DIR=$build_dir scripts/build.sh distribution
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
-export PULSARO_DRIVE_C="$work/drive"
-export QT_QPA_PLATFORM=xcb
+source "$(dirname "$0")/x_session.sh"
 app="$PULSARO_DRIVE_C/pulsaro_zentra/Pulsaro_zentra.exe"
 updater="$PULSARO_DRIVE_C/pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe"
 

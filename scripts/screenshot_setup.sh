@@ -3,34 +3,9 @@
 # (docs/setup_window.png) and after "Passo 1" and "Passo 2" with both marks shown
 # (docs/setup_window_marks.png). The installation goes to a throw-away drive folder, and the
 # registration list it leaves there is printed at the end.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-repo=$(pwd)
-build_dir=${BUILD_DIR:-build}
-scripts/install_deps.sh
-BUILD_DIR=$build_dir scripts/build.sh distribution
-
-work=$(mktemp -d)
-xvfb_pid=""
-setup_pid=""
-cleanup() {
-  [ -n "$setup_pid" ] && kill "$setup_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# Xvfb picks a free display itself and writes its number to the descriptor it is given.
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
-
-export PULSARO_DRIVE_C="$work/drive"
-export QT_QPA_PLATFORM=xcb
+source "$(dirname "$0")/x_session.sh"
 (cd "$build_dir/dist" && exec ./setup_pulsaro_zentra) >"$work/setup.log" 2>&1 &
-setup_pid=$!
+pids+=($!)
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Form1$' | head -n1)
 [ -n "$window" ] || { echo "the setup window did not appear" >&2; exit 1; }
 
