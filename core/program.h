@@ -1,29 +1,30 @@
 #pragma once
 
-#include <QString>
-
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace pulsaro {
 
 // The running program's title: the caption of its message boxes and the tag of its diagnostics.
-void setProgramTitle(const QString& title);
-QString programTitle();
+void setProgramTitle(std::string_view title);
+const std::string& programTitle();
 
 // The seam in front of the modal message box, so that tests can record messages instead of
-// waiting for a person.
+// waiting for a person, and a program without a display can still say what it would have shown.
 class MessageBoxHandler {
   public:
     virtual ~MessageBoxHandler() = default;
-    virtual void show(const QString& caption, const QString& message) = 0;
+    virtual void show(std::string_view caption, std::string_view message) = 0;
 };
 
-// Installs a handler (nullptr restores the real message box); returns the previous one.
+// Installs a handler (nullptr restores the host's message box); returns the previous one.
 MessageBoxHandler* setMessageBoxHandler(MessageBoxHandler* handler);
-MessageBoxHandler& messageBoxHandler();
 
-// Where diagnostic lines go: standard error unless a test redirects them.
+// A modal message box with one OK button, no icon, and the program's title as caption.
+void MsgBox(std::string_view message);
+
+// Where diagnostic lines go: the host's diagnostic output unless a test redirects them.
 using DiagnosticSink = std::function<void(std::string_view line)>;
 DiagnosticSink setDiagnosticSink(DiagnosticSink sink);
 void emitDiagnostic(std::string_view line);

@@ -1,44 +1,42 @@
 #include "wildcard.h"
 
-#include <QString>
+#include "case_fold.h"
 
 namespace pulsaro {
 namespace {
 
-QString folded(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toCaseFolded();
-}
-
 // Greedy matching with one backtrack point: linear in practice, never exponential.
-bool globMatch(const QString& pattern, const QString& name) {
-    qsizetype p = 0, n = 0, starP = -1, starN = 0;
+bool globMatch(std::u32string_view pattern, std::u32string_view name) {
+    std::size_t p = 0, n = 0, starN = 0;
+    std::size_t starP = std::u32string_view::npos;
     while (n < name.size()) {
         // A '*' in the pattern is always the wildcard, also facing a '*' in the name (host file
         // names may hold one).
-        if (p < pattern.size() && pattern[p] == u'*') {
+        if (p < pattern.size() && pattern[p] == U'*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
+        } else if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == name[n])) {
             ++p;
             ++n;
-        } else if (starP >= 0) {
+        } else if (starP != std::u32string_view::npos) {
             p = starP + 1;
             n = ++starN;
         } else {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == u'*') ++p;
+    while (p < pattern.size() && pattern[p] == U'*') ++p;
     return p == pattern.size();
 }
 
 }  // namespace
 
 bool matchesWildcard(std::string_view pattern, std::string_view name) {
-    const QString p = folded(pattern);
-    const QString n = folded(name);
+    const std::u32string p = caseFolded(pattern);
+    const std::u32string n = caseFolded(name);
     if (globMatch(p, n)) return true;
-    if (p.endsWith(QStringLiteral(".*"))) return globMatch(p.chopped(2), n);
+    const std::u32string_view pv(p);
+    if (pv.ends_with(U".*")) return globMatch(pv.substr(0, pv.size() - 2), n);
     return false;
 }
 

@@ -7,12 +7,9 @@
 namespace pulsaro::layout {
 
 inline constexpr const char* kRoot = R"(c:\pulsaro_zentra)";
-inline constexpr const char* kRootShown = R"(C:\pulsaro_zentra)";
 inline constexpr const char* kRootAllFiles = R"(c:\pulsaro_zentra\*.*)";
 inline constexpr const char* kQuorvin = R"(c:\pulsaro_zentra\QUORVIN)";
-inline constexpr const char* kQuorvinLower = R"(c:\pulsaro_zentra\quorvin)";
 inline constexpr const char* kStaging = R"(c:\pulsaro_zentra\_Pulsaro)";
-inline constexpr const char* kStagingLower = R"(c:\pulsaro_zentra\_pulsaro)";
 
 inline constexpr const char* kWorkbook = R"(c:\pulsaro_zentra\AAA_QV.xls)";
 inline constexpr const char* kWinsockControl = R"(c:\pulsaro_zentra\MSWINSCK.OCX)";

@@ -1,0 +1,61 @@
+#include "program.h"
+
+#include "host.h"
+
+namespace pulsaro {
+namespace {
+
+std::string& title() {
+    static std::string value;
+    return value;
+}
+
+MessageBoxHandler*& installedHandler() {
+    static MessageBoxHandler* handler = nullptr;
+    return handler;
+}
+
+DiagnosticSink& installedSink() {
+    static DiagnosticSink sink;
+    return sink;
+}
+
+}  // namespace
+
+void setProgramTitle(std::string_view value) {
+    title() = value;
+}
+
+const std::string& programTitle() {
+    return title();
+}
+
+MessageBoxHandler* setMessageBoxHandler(MessageBoxHandler* handler) {
+    MessageBoxHandler* previous = installedHandler();
+    installedHandler() = handler;
+    return previous;
+}
+
+void MsgBox(std::string_view message) {
+    if (MessageBoxHandler* handler = installedHandler()) {
+        handler->show(programTitle(), message);
+    } else {
+        ShowHostMessageBox(programTitle(), message);
+    }
+}
+
+DiagnosticSink setDiagnosticSink(DiagnosticSink sink) {
+    DiagnosticSink previous = std::move(installedSink());
+    installedSink() = std::move(sink);
+    return previous;
+}
+
+void emitDiagnostic(std::string_view line) {
+    if (installedSink()) {
+        installedSink()(line);
+    } else {
+        WriteHostDiagnostic(line);
+    }
+}
+
+}  // namespace pulsaro

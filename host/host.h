@@ -1,0 +1,81 @@
+#pragma once
+
+// What each host provides to the step lists, in standard types only: texts are UTF-8, paths are
+// Windows paths. Each host implements this header in its own files (host/linux, host/windows),
+// chosen when the program is linked. No operation throws; each reports success or failure with
+// the host's reason and error number, and the action runner decides what happens next.
+
+#include "op_result.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace pulsaro {
+
+// Deletes every file (never a folder, never anything below a subfolder) in the pattern's folder
+// whose name matches the pattern's last component. A link is removed itself; its target is never
+// touched. Fails when no file matches, the folder is missing, or a matching file stays.
+[[nodiscard]] OpResult KillFiles(std::string_view pattern) noexcept;
+
+// Removes an empty folder.
+[[nodiscard]] OpResult RemoveDir(std::string_view path) noexcept;
+
+// Creates one folder; fails when it (in any letter case) exists or its parent does not.
+[[nodiscard]] OpResult MakeDir(std::string_view path) noexcept;
+
+// Replaces the destination whole and atomically with the source's bytes. A relative source is
+// looked up in the current folder, then in the running program's own folder.
+[[nodiscard]] OpResult FileCopy(std::string_view source, std::string_view destination) noexcept;
+
+// Window style 2: minimised, taking the focus.
+inline constexpr int kMinimizedFocus = 2;
+
+// Starts the command line's program as a separate process and returns at once, never waiting for
+// it; fails when the program cannot be found or started.
+[[nodiscard]] OpResult Shell(std::string_view commandLine, int windowStyle) noexcept;
+
+// Lets every pending event of the program be handled, then returns without blocking.
+void DoEvents();
+
+// Handles events as DoEvents does, but sleeps until the next event arrives or maxWait has
+// passed, whichever comes first.
+void DoEventsWaiting(std::chrono::milliseconds maxWait);
+
+// Seconds on a monotonic clock: never goes back, not at midnight nor when the wall clock is set.
+double GetTimer();
+
+// Whether two files hold the same bytes; false when either cannot be read. Never blocks on a
+// file that is not a regular one.
+bool SameContents(std::string_view pathA, std::string_view pathB) noexcept;
+
+// The host's modal message box: one OK button, no icon. Returns when the user dismisses it.
+void ShowHostMessageBox(std::string_view caption, std::string_view message);
+
+// Where a diagnostic line goes when nobody redirects it: standard error, and on hosts without
+// one, wherever that host's diagnostics are read.
+void WriteHostDiagnostic(std::string_view line);
+
+// A file being received: its bytes go to a temporary file beside the target, which takes the
+// target's place at once when committed. Until then the target is untouched, and a file that is
+// never committed leaves nothing behind.
+class PartialFile {
+  public:
+    PartialFile();
+    ~PartialFile();
+    PartialFile(const PartialFile&) = delete;
+    PartialFile& operator=(const PartialFile&) = delete;
+
+    [[nodiscard]] OpResult open(std::string_view windowsTarget);
+    [[nodiscard]] OpResult append(const char* data, std::size_t size);
+    [[nodiscard]] OpResult commit();
+    std::int64_t size() const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace pulsaro
