@@ -1,8 +1,4 @@
-#include "inet.h"
-
-#include "drive.h"
-#include "get_command.h"
-#include "partial_file.h"
+#include "curl_inet.h"
 
 #include <QByteArray>
 
@@ -10,21 +6,11 @@
 #include <climits>
 #include <optional>
 #include <stdexcept>
-#include <system_error>
 
 namespace pulsaro {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-std::string quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
-}
-
-std::string hostReason(int error) {
-    return std::error_code(error, std::system_category()).message();
-}
 
 void initialiseCurlOnce() {
     struct CurlGlobal {
@@ -53,23 +39,18 @@ struct CurlUrlCleanup {
 };
 using CurlUrl = std::unique_ptr<CURLU, CurlUrlCleanup>;
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return (x | 0x20) == (y | 0x20); });
-}
-
-// The remote path is absolute on the server, so the URL path starts with an encoded "/": an
-// FTP URL's path is otherwise taken relative to the folder the login lands in.
 std::string fileNameOf(const std::string& remotePath) {
     return remotePath.substr(remotePath.rfind('/') + 1);
 }
 
+// The remote path is absolute on the server, so the URL path starts with an encoded "/": an
+// FTP URL's path is otherwise taken relative to the folder the login lands in.
 std::string urlPathOf(const std::string& remotePath) {
     const QByteArray rest = QByteArray::fromStdString(remotePath.substr(1));
     return "/%2F" + rest.toPercentEncoding("/").toStdString();
 }
 
-// The server URL with the remote file as its path; std::nullopt with a reason otherwise.
+// The server URL with the remote file as its path; a reason when it cannot be one.
 std::optional<std::string> buildUrl(CURLU* handle, const std::string& serverUrl,
                                     const std::string& remotePath) {
     if (CURLUcode rc = curl_url_set(handle, CURLUPART_URL, serverUrl.c_str(), 0); rc != CURLUE_OK) {
@@ -78,7 +59,7 @@ std::optional<std::string> buildUrl(CURLU* handle, const std::string& serverUrl,
     char* scheme = nullptr;
     if (curl_url_get(handle, CURLUPART_SCHEME, &scheme, 0) != CURLUE_OK)
         return "URL without scheme";
-    const bool ftp = equalsIgnoringCase(scheme, "ftp");
+    const bool ftp = std::string_view(scheme) == "ftp";  // CURLU hands the scheme lower-cased
     curl_free(scheme);
     if (!ftp) return "only ftp:// URLs are supported";
     curl_url_set(handle, CURLUPART_QUERY, nullptr, 0);
@@ -105,56 +86,64 @@ curl_off_t announcedSizeIn(std::string_view reply) {
     return size;
 }
 
+// libcurl counts its time-outs in whole seconds; a shorter request time-out still gets one.
+long wholeSeconds(milliseconds timeout) {
+    return std::max(1L, static_cast<long>((timeout.count() + 999) / 1000));
+}
+
 }  // namespace
 
-// One get request: its libcurl handles and the file it fills.
-class Inet::Request {
+// One get request: its libcurl handles and the sink it fills.
+class CurlInet::Request {
   public:
-    Request(CURLM* multi, FailureOf failure) : multi_(multi), failure_(std::move(failure)) {}
+    Request(CURLM* multi, const FailureOf& failure)
+        : multi_(multi), failureOf_(failure), sink_(failure) {}
     ~Request() {
         if (inMulti_) curl_multi_remove_handle(multi_, easy_.get());
     }
     Request(const Request&) = delete;
     Request& operator=(const Request&) = delete;
 
-    OpResult start(const std::string& serverUrl, const GetCommand& get,
-                   const std::filesystem::path& target, const Inet& settings) {
+    OpResult start(const std::string& serverUrl, const GetCommand& get, const CurlInet& settings,
+                   milliseconds timeout) {
         url_.reset(curl_url());
         easy_.reset(curl_easy_init());
-        if (!url_ || !easy_) return failure_("out of memory");
-        if (auto why = buildUrl(url_.get(), serverUrl, get.remotePath)) return failure_(*why);
-        if (int error = file_.open(target))
-            return failure_(target.string() + ": " + hostReason(error));
+        if (!url_ || !easy_) return failure_(CURLE_OUT_OF_MEMORY, "out of memory");
+        if (auto why = buildUrl(url_.get(), serverUrl, get.remotePath)) {
+            return failure_(FailedRule::BadCommand, *why);
+        }
+        if (OpResult opened = sink_.open(get.localPath); !opened) return opened;
         sizeQuery_.reset(
             curl_slist_append(nullptr, ("*SIZE " + fileNameOf(get.remotePath)).c_str()));
-        if (!sizeQuery_) return failure_("out of memory");
-        configure(settings);
+        if (!sizeQuery_) return failure_(CURLE_OUT_OF_MEMORY, "out of memory");
+        configure(settings, timeout);
         if (CURLMcode rc = curl_multi_add_handle(multi_, easy_.get()); rc != CURLM_OK) {
-            return failure_(curl_multi_strerror(rc));
+            return failure_(CURLE_FAILED_INIT, curl_multi_strerror(rc));
         }
         inMulti_ = true;
-        lastProgress_ = Clock::now();
         return OpResult::success();
     }
 
-    // Keeps the file only when curl saw the transfer through and every announced byte arrived.
+    // Keeps the file only when curl saw the transfer through and the sink finds it whole.
     OpResult complete(CURLcode code) {
-        if (code != CURLE_OK) return failure_(problem_.empty() ? curlReason(code) : problem_);
-        if (announced_ >= 0 && announced_ != file_.size()) {
-            return failure_("received " + std::to_string(file_.size()) + " of the " +
-                            std::to_string(announced_) + " bytes announced");
-        }
-        if (int error = file_.commit())
-            return failure_(file_.target().string() + ": " + hostReason(error));
-        return OpResult::success();
+        if (sink_.problem()) return *sink_.problem();
+        if (problem_) return *problem_;
+        if (code != CURLE_OK) return failure_(code, curlReason(code));
+        return sink_.commit();
     }
 
-    OpResult fail(const std::string& reason) const { return failure_(reason); }
+    OpResult cancelled() const { return failure_(FailedRule::Cancelled, "cancelled"); }
     CURL* easy() const { return easy_.get(); }
-    Clock::time_point lastProgress() const { return lastProgress_; }
 
   private:
-    void configure(const Inet& settings) {
+    OpResult failure_(CURLcode code, std::string reason) const {
+        return failureOf_(std::move(reason), ErrorCode::transfer(code));
+    }
+    OpResult failure_(FailedRule rule, std::string reason) const {
+        return failureOf_(rule, std::move(reason));
+    }
+
+    void configure(const CurlInet& settings, milliseconds timeout) {
         CURL* easy = easy_.get();
         curl_easy_setopt(easy, CURLOPT_CURLU, url_.get());
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
@@ -171,6 +160,12 @@ class Inet::Request {
         curl_easy_setopt(easy, CURLOPT_PREQUOTE, sizeQuery_.get());
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Request::onReply);
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+        // The request time-out bounds the connection with its login, each wait for a reply, and
+        // any stretch without a byte of the file; a transfer that keeps moving is never cut.
+        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
+        curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, wholeSeconds(timeout));
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, wholeSeconds(timeout));
         // Cancel must close the connection, and nothing is kept open between requests.
         curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -186,32 +181,19 @@ class Inet::Request {
         // No reply of a sound server comes near this; a server that sends one is not trusted.
         constexpr size_t kLongestReplyLine = 64 * 1024;
         if (size * count > kLongestReplyLine) {
-            request->problem_ =
-                "the server sent a reply line of " + std::to_string(size * count) + " bytes";
+            request->problem_ = request->failure_(
+                FailedRule::ReplyTooLong,
+                "the server sent a reply line of " + std::to_string(size * count) + " bytes");
             return 0;
         }
         const curl_off_t announced = announcedSizeIn(std::string_view(line, size * count));
-        if (announced >= 0) request->announced_ = announced;
+        if (announced >= 0) request->sink_.announceLength(announced);
         return size * count;
     }
 
     static size_t onData(char* data, size_t size, size_t count, void* self) {
         auto* request = static_cast<Request*>(self);
-        return request->store(data, size * count) ? size * count : 0;
-    }
-
-    bool store(const char* data, size_t size) {
-        lastProgress_ = Clock::now();
-        if (announced_ >= 0 && file_.size() + static_cast<curl_off_t>(size) > announced_) {
-            problem_ = "the server sent more than the " + std::to_string(announced_) +
-                       " bytes it announced";
-            return false;
-        }
-        if (int error = file_.append(data, size)) {
-            problem_ = file_.target().string() + ": " + hostReason(error);
-            return false;
-        }
-        return true;
+        return request->sink_.add(data, size * count) ? size * count : 0;
     }
 
     std::string curlReason(CURLcode code) const {
@@ -219,76 +201,56 @@ class Inet::Request {
     }
 
     CURLM* multi_;
-    FailureOf failure_;
+    FailureOf failureOf_;
     // The URL handle and the command list must outlive the easy handle that reads them.
     CurlUrl url_;
     CurlList sizeQuery_;
     CurlEasy easy_;
     bool inMulti_ = false;
-    PartialFile file_;
-    std::string problem_;
-    curl_off_t announced_ = -1;  // none until the server answers SIZE
+    DownloadSink sink_;
+    std::optional<OpResult> problem_;
     char errorText_[CURL_ERROR_SIZE] = {};
-    Clock::time_point lastProgress_;
 };
 
-Inet::Inet() {
+CurlInet::CurlInet() {
     initialiseCurlOnce();
     multi_.reset(curl_multi_init());
     if (!multi_) throw std::bad_alloc();
-    curl_multi_setopt(multi_.get(), CURLMOPT_SOCKETFUNCTION, &Inet::onCurlSocket);
+    curl_multi_setopt(multi_.get(), CURLMOPT_SOCKETFUNCTION, &CurlInet::onCurlSocket);
     curl_multi_setopt(multi_.get(), CURLMOPT_SOCKETDATA, this);
-    curl_multi_setopt(multi_.get(), CURLMOPT_TIMERFUNCTION, &Inet::onCurlTimer);
+    curl_multi_setopt(multi_.get(), CURLMOPT_TIMERFUNCTION, &CurlInet::onCurlTimer);
     curl_multi_setopt(multi_.get(), CURLMOPT_TIMERDATA, this);
     curlTimer_.setSingleShot(true);
     QObject::connect(&curlTimer_, &QTimer::timeout, &curlTimer_,
                      [this] { drive(CURL_SOCKET_TIMEOUT, 0); });
-    progressTimer_.setSingleShot(true);
-    QObject::connect(&progressTimer_, &QTimer::timeout, &progressTimer_,
-                     [this] { checkProgress(); });
 }
 
-Inet::~Inet() {
+CurlInet::~CurlInet() {
     request_.reset();
     // Whatever the multi handle still does while it goes must not reach members already gone.
     curl_multi_setopt(multi_.get(), CURLMOPT_SOCKETFUNCTION, nullptr);
     curl_multi_setopt(multi_.get(), CURLMOPT_TIMERFUNCTION, nullptr);
 }
 
-OpResult Inet::Execute(std::string_view url, std::string_view command) {
-    const FailureOf failure("Execute", quoted(url) + " " + quoted(command));
-    if (StillExecuting()) return failure("the previous request is still executing");
-    const std::string serverUrl = url.empty() ? url_ : std::string(url);
-    const std::optional<GetCommand> get = parseGetCommand(command);
-    if (!get) {
-        outcome_ = failure("not a \"get <remote file> <local file>\" command");
-        return outcome_;
-    }
-    const HostPath target = resolvePath(get->localPath);
-    if (!target.ok()) {
-        outcome_ = failure(target.error);
-        return outcome_;
-    }
+OpResult CurlInet::Start(const std::string& serverUrl, const GetCommand& get,
+                         const FailureOf& failure) {
     auto request = std::make_unique<Request>(multi_.get(), failure);
-    outcome_ = request->start(serverUrl, *get, target.path, *this);
-    if (!outcome_) return outcome_;
-    request_ = std::move(request);
-    if (requestTimeout_ > milliseconds::zero()) progressTimer_.start(requestTimeout_);
-    return outcome_;
+    OpResult started = request->start(serverUrl, get, *this, requestTimeout());
+    if (started) request_ = std::move(request);
+    return started;
 }
 
-void Inet::Cancel() {
-    if (request_) end(request_->fail("cancelled"));
+void CurlInet::Cancel() {
+    if (request_) end(request_->cancelled());
 }
 
-void Inet::end(OpResult outcome) {
-    progressTimer_.stop();
+void CurlInet::end(OpResult outcome) {
     request_.reset();
-    outcome_ = std::move(outcome);
+    Finish(std::move(outcome));
 }
 
-int Inet::onCurlSocket(CURL*, curl_socket_t socket, int what, void* self, void*) {
-    auto* inet = static_cast<Inet*>(self);
+int CurlInet::onCurlSocket(CURL*, curl_socket_t socket, int what, void* self, void*) {
+    auto* inet = static_cast<CurlInet*>(self);
     if (what == CURL_POLL_REMOVE) {
         inet->unwatch(socket);
     } else {
@@ -297,8 +259,8 @@ int Inet::onCurlSocket(CURL*, curl_socket_t socket, int what, void* self, void*)
     return 0;
 }
 
-int Inet::onCurlTimer(CURLM*, long timeoutMs, void* self) {
-    auto* inet = static_cast<Inet*>(self);
+int CurlInet::onCurlTimer(CURLM*, long timeoutMs, void* self) {
+    auto* inet = static_cast<CurlInet*>(self);
     if (timeoutMs < 0) {
         inet->curlTimer_.stop();
     } else {
@@ -307,7 +269,7 @@ int Inet::onCurlTimer(CURLM*, long timeoutMs, void* self) {
     return 0;
 }
 
-void Inet::watch(curl_socket_t socket, int what) {
+void CurlInet::watch(curl_socket_t socket, int what) {
     SocketWatch& watch = watches_[socket];
     if (!watch.readable) {
         auto notifier = [this, socket](QSocketNotifier::Type type, int events) {
@@ -325,7 +287,7 @@ void Inet::watch(curl_socket_t socket, int what) {
 
 // Called from inside curl, possibly while one of these notifiers is delivering its own
 // notification, so they are only disabled here and deleted later.
-void Inet::unwatch(curl_socket_t socket) {
+void CurlInet::unwatch(curl_socket_t socket) {
     const auto found = watches_.find(socket);
     if (found == watches_.end()) return;
     for (auto* notifier : {&found->second.readable, &found->second.writable}) {
@@ -335,33 +297,21 @@ void Inet::unwatch(curl_socket_t socket) {
     watches_.erase(found);
 }
 
-void Inet::drive(curl_socket_t socket, int events) {
+void CurlInet::drive(curl_socket_t socket, int events) {
     retired_.clear();
     int running = 0;
     curl_multi_socket_action(multi_.get(), socket, events, &running);
     collectFinished();
 }
 
-void Inet::collectFinished() {
+void CurlInet::collectFinished() {
     int queued = 0;
     while (CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
         if (message->msg != CURLMSG_DONE || !request_ || message->easy_handle != request_->easy()) {
             continue;
         }
-        const CURLcode code = message->data.result;
-        end(request_->complete(code));
+        end(request_->complete(message->data.result));
     }
-}
-
-void Inet::checkProgress() {
-    if (!request_) return;
-    const auto quiet =
-        std::chrono::duration_cast<milliseconds>(Clock::now() - request_->lastProgress());
-    if (quiet >= requestTimeout_) {
-        end(request_->fail("timed out: no file data for " + std::to_string(quiet.count()) + " ms"));
-        return;
-    }
-    progressTimer_.start(requestTimeout_ - quiet);
 }
 
 }  // namespace pulsaro

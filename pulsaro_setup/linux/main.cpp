@@ -1,10 +1,10 @@
-#include "form1.h"
+#include "setup_window.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    Form1 window;
+    SetupWindow window;
     window.show();
     return QApplication::exec();
 }

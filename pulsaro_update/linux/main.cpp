@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "updater_window.h"
 
 #include <QApplication>
 
@@ -6,7 +6,7 @@
 // ends when it returns.
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    pulsaro::Form1 form;
-    form.Form_Load();
-    return form.exitStatus;
+    UpdaterWindow window;
+    window.form.Form_Load();
+    return window.form.exitStatus;
 }

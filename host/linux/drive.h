@@ -1,0 +1,47 @@
+#pragma once
+
+// How this host maps Windows paths onto its own file system.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace pulsaro {
+
+// A Windows path mapped onto the host, or why it could not be.
+struct HostPath {
+    std::filesystem::path path;
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+
+// The host folder that stands for c:\ : $PULSARO_DRIVE_C, else
+// ${XDG_DATA_HOME:-$HOME/.local/share}/pulsaro/drive_c. Created when missing, because a drive
+// root always exists; found and created once for each setting.
+HostPath driveRoot();
+
+// Maps a Windows path ("c:\a\b", "C:/a/b", or a relative "a\b" against the current folder) onto
+// the host, resolving each component case-insensitively: an exact match wins, else the first
+// existing entry in byte order whose name matches ignoring case, else the spelling given (for an
+// entry about to be created). On the drive, ".." and folders that lead outside it are refused.
+HostPath resolvePath(std::string_view windowsPath);
+
+// As resolvePath, for a path whose last component is about to be opened or started: on the
+// drive, a last component that is a link leading outside it is refused as well. (A path that is
+// only removed, replaced or created does not follow its last component.)
+HostPath resolvePathToFollow(std::string_view windowsPath);
+
+// Resolves a relative Windows path below a host folder with the same rule, following its last
+// component.
+HostPath resolveBelow(const std::filesystem::path& folder, std::string_view relativePath);
+
+// Whether a Windows path is relative: no drive letter and no leading separator.
+bool isRelativePath(std::string_view windowsPath);
+
+// Resolves one name inside an existing host folder with the same rule.
+std::filesystem::path resolveEntry(const std::filesystem::path& folder, std::string_view name);
+
+// The folder holding the running program.
+std::filesystem::path ownFolder();
+
+}  // namespace pulsaro

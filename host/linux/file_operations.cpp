@@ -1,0 +1,244 @@
+#include "case_fold.h"
+#include "drive.h"
+#include "host.h"
+#include "system_error.h"
+#include "temporary_files.h"
+#include "wildcard.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace pulsaro {
+namespace {
+
+std::string lastComponent(std::string_view path) {
+    const auto cut = path.find_last_of("\\/");
+    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
+
+// A file descriptor that is closed however the function leaves.
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now, reporting the error a late write-back may surface.
+    int close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result == 0 ? 0 : errno;
+    }
+
+  private:
+    int fd_;
+};
+
+// A relative source is looked up in the current folder, then beside the running program.
+HostPath resolveSource(std::string_view source) {
+    HostPath found = resolvePathToFollow(source);
+    std::error_code ec;
+    if (!isRelativePath(source) || !found.ok() || fs::exists(found.path, ec)) return found;
+    const fs::path beside = ownFolder();
+    if (beside.empty()) return found;
+    HostPath candidate = resolveBelow(beside, source);
+    return candidate.ok() && fs::exists(candidate.path, ec) ? candidate : found;
+}
+
+// The kernel copies this much at a time and starts writing it to the disk at once, so that the
+// disk works on one piece while the next is copied and the final flush has little left to do.
+constexpr size_t kCopyStep = 32 << 20;
+
+// Copies every byte, letting the kernel do it where it can.
+int copyBytes(int in, int out) {
+    bool kernelCopy = true;
+    off_t copied = 0;
+    std::vector<char> buffer;
+    for (;;) {
+        if (kernelCopy) {
+            const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kCopyStep, 0);
+            if (n > 0) {
+                ::sync_file_range(out, copied, n, SYNC_FILE_RANGE_WRITE);
+                copied += n;
+                continue;
+            }
+            if (n == 0) return 0;
+            if (errno == EINTR) continue;
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+                return errno;
+            kernelCopy = false;
+            buffer.resize(1 << 20);
+        }
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got == 0) return 0;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(out, buffer.data() + done, static_cast<size_t>(got - done));
+            if (put < 0) {
+                if (errno == EINTR) continue;
+                return errno;
+            }
+            done += put;
+        }
+    }
+}
+
+bool endsWithIgnoringCase(const std::string& name, std::string_view suffix) {
+    return name.size() >= suffix.size() &&
+           sameNameIgnoringCase(std::string_view(name).substr(name.size() - suffix.size()), suffix);
+}
+
+mode_t destinationMode(mode_t sourceMode, const std::string& destinationName) {
+    mode_t mode = sourceMode & 07777;
+    if (endsWithIgnoringCase(destinationName, ".exe")) {
+        mode |= (mode & 0444) >> 2;  // executable for whoever may read it
+    }
+    return mode;
+}
+
+}  // namespace
+
+OpResult KillFiles(std::string_view pattern) noexcept try {
+    const FailureOf fail("KillFiles", inQuotes(pattern));
+    const HostPath resolved = resolvePath(pattern);
+    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
+    const fs::path folder = resolved.path.parent_path();
+    const std::string namePattern = lastComponent(pattern);
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) return systemFailure(fail, ec.value(), folder.string());
+    int matched = 0;
+    int lastError = 0;
+    std::string undeleted;
+    for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code typeError;
+        // is_directory follows links: a link to a folder is a folder.
+        if (it->is_directory(typeError) || !matchesWildcard(namePattern, name)) continue;
+        ++matched;
+        if (::unlink(it->path().c_str()) != 0) {
+            lastError = errno;
+            undeleted += (undeleted.empty() ? "" : "; ") + name + ": " + hostReason(errno);
+        }
+    }
+    if (ec) return systemFailure(fail, ec.value(), folder.string());
+    if (matched == 0) return fail(FailedRule::NoFileMatches, "no file matches");
+    if (!undeleted.empty()) return fail(undeleted, ErrorCode::system(lastError));
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("KillFiles", inQuotes(pattern), e.what(), ErrorCode::system(ENOMEM));
+}
+
+OpResult RemoveDir(std::string_view path) noexcept try {
+    const FailureOf fail("RemoveDir", inQuotes(path));
+    const HostPath resolved = resolvePath(path);
+    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
+    if (::rmdir(resolved.path.c_str()) != 0) return systemFailure(fail, errno);
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("RemoveDir", inQuotes(path), e.what(), ErrorCode::system(ENOMEM));
+}
+
+OpResult MakeDir(std::string_view path) noexcept try {
+    const FailureOf fail("MakeDir", inQuotes(path));
+    const HostPath resolved = resolvePath(path);
+    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
+    if (::mkdir(resolved.path.c_str(), 0755) != 0) return systemFailure(fail, errno);
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("MakeDir", inQuotes(path), e.what(), ErrorCode::system(ENOMEM));
+}
+
+OpResult FileCopy(std::string_view source, std::string_view destination) noexcept try {
+    const FailureOf fail("FileCopy", inQuotes(source) + " " + inQuotes(destination));
+    const HostPath from = resolveSource(source);
+    if (!from.ok()) return fail(FailedRule::OutsideDrive, from.error);
+    Fd in(::open(from.path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in.valid()) return systemFailure(fail, errno, from.path.string());
+    struct stat sourceInfo {};
+    if (::fstat(in.get(), &sourceInfo) != 0) return systemFailure(fail, errno);
+    if (!S_ISREG(sourceInfo.st_mode)) {
+        return fail(FailedRule::NotARegularFile, from.path.string() + " is not a file");
+    }
+
+    const HostPath to = resolvePath(destination);
+    if (!to.ok()) return fail(FailedRule::OutsideDrive, to.error);
+    const fs::path folder = to.path.parent_path();
+    const std::string name = to.path.filename().string();
+    struct stat existing {};
+    if (::stat(to.path.c_str(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode)) return systemFailure(fail, EISDIR, to.path.string());
+        if ((existing.st_mode & 0222) == 0) {
+            return fail(FailedRule::ReadOnlyDestination, to.path.string() + " is read-only");
+        }
+    }
+    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.valid()) return systemFailure(fail, errno, folder.string());
+
+    removeAbandonedTemporaries(folder, name);
+    const std::string temporary = newTemporaryName(name, "");
+    const mode_t mode = destinationMode(sourceInfo.st_mode, name);
+    Fd out(::openat(dir.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+    if (!out.valid()) return systemFailure(fail, errno, folder.string());
+
+    int error = copyBytes(in.get(), out.get());
+    if (error == 0 && ::fchmod(out.get(), mode) != 0) error = errno;
+    if (error == 0 && ::fsync(out.get()) != 0) error = errno;
+    const int closeError = out.close();
+    if (error == 0) error = closeError;
+    if (error == 0 && ::renameat(dir.get(), temporary.c_str(), dir.get(), name.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlinkat(dir.get(), temporary.c_str(), 0);
+        return systemFailure(fail, error, to.path.string());
+    }
+    ::fsync(dir.get());  // makes the rename itself durable; the copy is complete either way
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("FileCopy", inQuotes(source) + " " + inQuotes(destination), e.what(),
+                             ErrorCode::system(ENOMEM));
+}
+
+bool SameContents(std::string_view pathA, std::string_view pathB) noexcept try {
+    const HostPath a = resolvePath(pathA);
+    const HostPath b = resolvePath(pathB);
+    if (!a.ok() || !b.ok()) return false;
+    Fd fa(::open(a.path.c_str(), O_RDONLY | O_CLOEXEC));
+    Fd fb(::open(b.path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fa.valid() || !fb.valid()) return false;
+    std::vector<char> bufferA(1 << 20), bufferB(1 << 20);
+    for (;;) {
+        const ssize_t gotA = ::read(fa.get(), bufferA.data(), bufferA.size());
+        ssize_t gotB = 0;
+        while (gotB < gotA) {
+            const ssize_t more =
+                ::read(fb.get(), bufferB.data() + gotB, static_cast<size_t>(gotA - gotB));
+            if (more <= 0) return false;
+            gotB += more;
+        }
+        if (gotA < 0) return false;
+        if (!std::equal(bufferA.begin(), bufferA.begin() + gotA, bufferB.begin())) return false;
+        if (gotA == 0) return ::read(fb.get(), bufferB.data(), 1) == 0;
+    }
+} catch (const std::exception&) {
+    return false;
+}
+
+}  // namespace pulsaro

@@ -1,0 +1,119 @@
+#include "setup_window.h"
+
+#include "controls.h"
+#include "program.h"
+#include "texts.h"
+
+#include "done_mark.xpm"
+
+#include <QLabel>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+using namespace pulsaro;
+using namespace pulsaro::setup;
+
+namespace {
+
+QRect boxOf(const ElementSpec& e) {
+    return QRect(pixels(e.left), pixels(e.top), pixels(e.width), pixels(e.height));
+}
+
+QString textOf(const ElementSpec& e) {
+    return QString::fromUtf8(e.text.data(), static_cast<qsizetype>(e.text.size()));
+}
+
+// "MS Sans Serif" is not installed on this host; Liberation Sans, metrically close to the faces
+// that stand in for it, is drawn at the same pixel size it would have at 96 dpi.
+QFont fontOf(const ElementSpec& e) {
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(static_cast<int>(std::lround(e.font.points * 96.0 / 72.0)));
+    font.setWeight(e.font.bold ? QFont::Bold : QFont::Normal);
+    return font;
+}
+
+// Labels of this platform start at the top of their box and wrap at word boundaries within it.
+QLabel* label(QWidget* parent, const ElementSpec& e) {
+    auto* l = new QLabel(textOf(e), parent);
+    l->setTextFormat(Qt::PlainText);
+    l->setWordWrap(true);
+    l->setAlignment((e.centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+    return l;
+}
+
+// The web address is longer than the box the layout has for it; the box grows to the right so
+// the address stays whole on one line instead of breaking at a dot and losing its second line.
+void widenToFitOneLine(QWidget* w) {
+    const auto* l = static_cast<QLabel*>(w);
+    const int textWidth = l->fontMetrics().horizontalAdvance(l->text()) + 1;
+    w->resize(std::max(w->width(), textWidth), w->height());
+}
+
+}  // namespace
+
+SetupWindow::SetupWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setProgramTitle(texts::kSetupTitle);  // the program is this window
+    setWindowTitle(QString::fromUtf8(texts::kWindowCaption.data(),
+                                     static_cast<qsizetype>(texts::kWindowCaption.size())));
+    setFixedSize(pixels(kClientWidthTwips), pixels(kClientHeightTwips));
+    createElements();
+    followTabIndex();
+}
+
+void SetupWindow::createElements() {
+    const QPixmap doneMark(done_mark_xpm);
+    for (const ElementSpec& e : kElements) {
+        QWidget* w = nullptr;
+        switch (e.kind) {
+            case ElementKind::PictureBox: {
+                auto* box = new PictureBox(doneMark, this);
+                box->setClickHandler([this, id = e.id] { form_.Click(id); });
+                w = box;
+                break;
+            }
+            case ElementKind::PushButton: {
+                auto* button = new CommandButton(textOf(e), this);
+                connect(button, &QPushButton::clicked, this,
+                        [this, id = e.id] { form_.Click(id); });
+                w = button;
+                break;
+            }
+            case ElementKind::Label:
+                w = label(this, e);
+                break;
+        }
+        if (e.kind != ElementKind::PictureBox) w->setFont(fontOf(e));
+        w->setGeometry(boxOf(e));
+        w->setVisible(e.visibleAtStart);
+        elements_[static_cast<std::size_t>(e.id)] = w;
+    }
+    widenToFitOneLine(element(Element::Label4));
+}
+
+// Tab moves through the elements by tab index, and the window opens with the focus on the first
+// of them that is visible and takes the focus.
+void SetupWindow::followTabIndex() {
+    std::vector<const ElementSpec*> byTabIndex;
+    for (const ElementSpec& e : kElements) byTabIndex.push_back(&e);
+    std::ranges::sort(byTabIndex, {}, &ElementSpec::tabIndex);
+    for (std::size_t i = 1; i < byTabIndex.size(); ++i) {
+        setTabOrder(element(byTabIndex[i - 1]->id), element(byTabIndex[i]->id));
+    }
+    for (const ElementSpec* e : byTabIndex) {
+        QWidget* w = element(e->id);
+        if (!w->isHidden() && (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus();
+            return;
+        }
+    }
+}
+
+void SetupWindow::Show(Element id) {
+    element(id)->setVisible(true);
+}
