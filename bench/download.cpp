@@ -1,6 +1,5 @@
 #include "action.h"
-#include "form1.h"
-#include "program.h"
+#include "updater_window.h"
 
 #include <QApplication>
 
@@ -8,9 +7,8 @@
 // of the mapped drive; the exit status tells whether every step succeeded.
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    pulsaro::setProgramTitle(QStringLiteral("pulsaro_update"));
-    pulsaro::Form1 form;
+    UpdaterWindow window;
     pulsaro::Action run;
-    form.DownloadUpdate(run, "pulsaronew_zentra.exe");
+    window.form.DownloadUpdate(run, "pulsaronew_zentra.exe");
     return run.failedSteps() == 0 ? 0 : 1;
 }

@@ -1,5 +1,4 @@
-#include "form1.h"
-#include "program.h"
+#include "updater_window.h"
 
 #include <QApplication>
 
@@ -21,8 +20,8 @@ double processCpuSeconds() {
 // "wall <seconds> cpu <seconds>".
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    pulsaro::setProgramTitle(QStringLiteral("pulsaro_update"));
-    pulsaro::Form1 form;
+    UpdaterWindow window;
+    pulsaro::update::Form1& form = window.form;
     const auto wallStart = std::chrono::steady_clock::now();
     const double cpuStart = processCpuSeconds();
     form.PausaTempo(5);

@@ -31,12 +31,12 @@ std::string collapsedSpaces(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    const std::vector<std::string> tokens = pulsaro::splitCommandLine(text);
+    const std::vector<std::string_view> tokens = pulsaro::splitCommandLine(text);
     std::string joined;
-    for (const std::string& token : tokens) {
+    for (const std::string_view token : tokens) {
         FUZZ_CHECK(!token.empty(), "input \"" + text + "\"");
-        FUZZ_CHECK(token.find(' ') == std::string::npos, "token \"" + token + "\"");
-        joined += (joined.empty() ? "" : " ") + token;
+        FUZZ_CHECK(token.find(' ') == std::string::npos, "token \"" + std::string(token) + "\"");
+        joined += (joined.empty() ? "" : " ") + std::string(token);
     }
     FUZZ_CHECK(joined == collapsedSpaces(text), "input \"" + text + "\" joined \"" + joined + "\"");
     return 0;

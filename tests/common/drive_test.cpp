@@ -1,5 +1,6 @@
 #include "drive.h"
-#include "operations.h"
+#include "host.h"
+#include "process_support.h"
 #include "temp_drive.h"
 
 #include <gtest/gtest.h>
@@ -13,21 +14,6 @@ using namespace pulsaro::test;
 
 namespace {
 
-// Sets or clears an environment variable for one scope.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) previous_ = old, had_ = true;
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { had_ ? setenv(name_, previous_.c_str(), 1) : unsetenv(name_); }
-
-  private:
-    const char* name_;
-    std::string previous_;
-    bool had_ = false;
-};
-
 TEST(DriveRoot, FollowsTheConfiguredFolderAndItsFallbacks) {
     TempDrive t;
     const fs::path configured = t.base() / "elsewhere" / "c";
@@ -39,13 +25,13 @@ TEST(DriveRoot, FollowsTheConfiguredFolderAndItsFallbacks) {
         EXPECT_TRUE(fs::is_directory(configured)) << "a drive root always exists";
     }
     {
-        ScopedEnv drive("PULSARO_DRIVE_C", nullptr);
+        ScopedEnv drive("PULSARO_DRIVE_C", std::nullopt);
         ScopedEnv data("XDG_DATA_HOME", (t.base() / "data").c_str());
         EXPECT_EQ(driveRoot().path, t.base() / "data" / "pulsaro" / "drive_c");
     }
     {
-        ScopedEnv drive("PULSARO_DRIVE_C", nullptr);
-        ScopedEnv data("XDG_DATA_HOME", nullptr);
+        ScopedEnv drive("PULSARO_DRIVE_C", std::nullopt);
+        ScopedEnv data("XDG_DATA_HOME", std::nullopt);
         ScopedEnv home("HOME", (t.base() / "home").c_str());
         EXPECT_EQ(driveRoot().path, t.base() / "home" / ".local" / "share" / "pulsaro" / "drive_c");
     }

@@ -1,7 +1,7 @@
 // Runs one FileCopy in a process of its own, so a test can kill it part-way.
 // Usage: file_copy_tool SOURCE DESTINATION   (Windows or relative paths)
 
-#include "operations.h"
+#include "host.h"
 
 #include <cstdio>
 

@@ -4,6 +4,7 @@
 
 #include "ftp_server.h"
 #include "hostile_support.h"
+#include "process_support.h"
 #include "temp_drive.h"
 #include "update_fixtures.h"
 #include "xvfb_display.h"
@@ -27,20 +28,6 @@ namespace fs = std::filesystem;
 using namespace pulsaro::test;
 
 namespace {
-
-pid_t startUpdater(const fs::path& program, const fs::path& drive, const std::string& url,
-                   const std::string& display) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        setenv("PULSARO_DRIVE_C", drive.c_str(), 1);
-        setenv("PULSARO_UPDATE_URL", url.c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
-        setenv("DISPLAY", display.c_str(), 1);
-        execl(program.c_str(), program.c_str(), nullptr);
-        _exit(127);
-    }
-    return pid;
-}
 
 struct Updater {
     pid_t pid;

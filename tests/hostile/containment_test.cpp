@@ -4,11 +4,12 @@
 // recorded failed step.
 
 #include "action.h"
+#include "case_fold.h"
 #include "drive.h"
-#include "form1.h"
+#include "host.h"
 #include "hostile_support.h"
 #include "layout.h"
-#include "operations.h"
+#include "setup_window.h"
 #include "temp_drive.h"
 
 #include <gtest/gtest.h>
@@ -104,9 +105,9 @@ TEST(Containment, Passo1NeverActsThroughALinkLeavingTheDrive) {
         const auto outsideBefore = treeSnapshot(outside);
         const bool rootHadMinipad = fs::exists("/coordinate_minipad.txt");
         CapturedDiagnostics diagnostics;
-        Form1 form;
+        SetupWindow form;
 
-        form.Command1_Click();
+        form.form().Command1_Click();
 
         EXPECT_EQ(treeSnapshot(outside), outsideBefore);
         EXPECT_EQ(fs::exists("/coordinate_minipad.txt"), rootHadMinipad);
@@ -120,7 +121,8 @@ TEST(Containment, Passo1NeverActsThroughALinkLeavingTheDrive) {
                     << f.installed;
             }
         }
-        EXPECT_TRUE(form.Picture5->isVisibleTo(&form)) << "the action still completes";
+        EXPECT_TRUE(form.element(setup::Element::Picture5)->isVisibleTo(&form))
+            << "the action still completes";
     }
 }
 
@@ -258,8 +260,8 @@ TEST(Containment, Passo1RepairsAFileWhereAFolderBelongs) {
         fillDistribution(t, 1);
         fs::create_directories(t.onDrive("pulsaro_zentra"));
         writeFile(t.onDrive("pulsaro_zentra") / intruder, "a file, not a folder");
-        Form1 form;
-        form.Command1_Click();
+        SetupWindow form;
+        form.form().Command1_Click();
         for (const DistFile& f : kDistFiles) {
             EXPECT_EQ(readFile(t.onDrive(f.installed)), distContent(f.source, 1)) << f.installed;
         }
@@ -279,8 +281,8 @@ TEST(Containment, TwoSpellingsOfOneFolderAlwaysResolveTheSameWay) {
             fs::create_directories(t.onDrive("pulsaro_zentra") / name);
             writeFile(t.onDrive("pulsaro_zentra") / name / "marker", name);
         }
-        Form1 form;
-        form.Command1_Click();
+        SetupWindow form;
+        form.form().Command1_Click();
 
         EXPECT_EQ(resolvePath(R"(c:\pulsaro_zentra\_PULSARO\marker)").path,
                   t.onDrive("pulsaro_zentra/_Pulsaro/marker"))

@@ -4,11 +4,11 @@
 // temporary file; every other step still does its work.
 
 #include "action.h"
-#include "form1.h"
+#include "host.h"
 #include "host_faults.h"
 #include "hostile_support.h"
 #include "layout.h"
-#include "operations.h"
+#include "setup_window.h"
 #include "temp_drive.h"
 
 #include <gtest/gtest.h>
@@ -119,8 +119,8 @@ TEST(CopyFaults, AFailedCopyLeavesTheDriveExactlyAsItWas) {
 TEST(CopyFaults, Passo1CopiesEverythingElseAndKeepsWhatItCannotReplace) {
     TempDrive t;
     fillDistribution(t, 1);
-    Form1 form;
-    form.Command1_Click();
+    SetupWindow form;
+    form.form().Command1_Click();
     fillDistribution(t, 2);
     fs::remove(t.dist() / "AAA_QV.xls");
     fs::create_directory(t.dist() / "AAA_QV.xls");
@@ -134,7 +134,7 @@ TEST(CopyFaults, Passo1CopiesEverythingElseAndKeepsWhatItCannotReplace) {
     writeFile(minipad / "kept", "kept");
     CapturedDiagnostics diagnostics;
 
-    form.Command1_Click();
+    form.form().Command1_Click();
 
     for (const char* failed :
          {"AAA_QV.xls", "buy.wav", "pulsaro_zentra_update.exe", "coordinate_minipad.txt"}) {
@@ -152,7 +152,7 @@ TEST(CopyFaults, Passo1CopiesEverythingElseAndKeepsWhatItCannotReplace) {
         }
     }
     EXPECT_EQ(leftoverTemporaries(t.drive()), std::vector<std::string>{});
-    EXPECT_TRUE(form.Picture5->isVisibleTo(&form));
+    EXPECT_TRUE(form.element(setup::Element::Picture5)->isVisibleTo(&form));
 }
 
 // The drive on a tmpfs of 256 KiB: small files fit, a file of 1 MiB does not.
@@ -173,8 +173,8 @@ class DiskFull : public ::testing::Test {
 TEST_F(DiskFull, Passo1InstallsWhatFitsAndLeavesNoTemporaryFile) {
     fillDistribution(t_, 1, {{"Pulsaro_zentra.exe", kMiB}});
     CapturedDiagnostics diagnostics;
-    Form1 form;
-    form.Command1_Click();
+    SetupWindow form;
+    form.form().Command1_Click();
 
     EXPECT_TRUE(anyLineHolds(diagnostics.lines,
                              {"FileCopy", "Pulsaro_zentra.exe", "No space left on device"}));
@@ -184,17 +184,17 @@ TEST_F(DiskFull, Passo1InstallsWhatFitsAndLeavesNoTemporaryFile) {
     }
     EXPECT_FALSE(fs::exists(t_.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")));
     EXPECT_EQ(leftoverTemporaries(t_.drive()), std::vector<std::string>{});
-    EXPECT_TRUE(form.Picture5->isVisibleTo(&form));
+    EXPECT_TRUE(form.element(setup::Element::Picture5)->isVisibleTo(&form));
 }
 
 TEST_F(DiskFull, Passo1KeepsTheSubfolderFilesItCannotReplace) {
     fillDistribution(t_, 1);
-    Form1 form;
-    form.Command1_Click();
+    SetupWindow form;
+    form.form().Command1_Click();
     fillDistribution(t_, 2,
                      {{"pulsaro_zentra_update.exe", kMiB}, {"coordinate_minipad.txt", kMiB}});
     CapturedDiagnostics diagnostics;
-    form.Command1_Click();
+    form.form().Command1_Click();
 
     EXPECT_TRUE(anyLineHolds(diagnostics.lines, {"pulsaro_zentra_update.exe", "No space left"}));
     EXPECT_TRUE(anyLineHolds(diagnostics.lines, {"coordinate_minipad.txt", "No space left"}));

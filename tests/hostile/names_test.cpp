@@ -1,8 +1,8 @@
 // File names the platform would never allow, found in the install tree of this host: the wipe
 // of "Passo 1" must still take every file and nothing else.
 
+#include "host.h"
 #include "layout.h"
-#include "operations.h"
 #include "temp_drive.h"
 
 #include <gtest/gtest.h>

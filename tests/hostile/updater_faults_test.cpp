@@ -2,15 +2,12 @@
 // application is the old file or the new one, whole; the message and the exit status say which;
 // and no transient or temporary file is left in the install tree.
 
-#include "form1.h"
 #include "ftp_server.h"
 #include "host_faults.h"
 #include "hostile_support.h"
 #include "pause_clock.h"
 #include "temp_drive.h"
 #include "update_fixtures.h"
-
-#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
@@ -26,31 +23,20 @@ using namespace pulsaro::test;
 
 namespace {
 
-// The tree as the setup leaves it, with the application in the spelling the setup uses.
-void installOld(const TempDrive& t, const std::string& app) {
-    fs::create_directories(t.onDrive("pulsaro_zentra/QUORVIN"));
-    fs::create_directories(t.onDrive("pulsaro_zentra/_Pulsaro"));
-    writeFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe"), app);
-    writeFile(t.onDrive("pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe"), "updater");
-}
-
 struct UpdateRun {
     int exitStatus;
-    QStringList messages;
+    std::vector<std::string> messages;
 };
 
 UpdateRun runUpdater(const std::string& url) {
-    ScopedUpdateUrl scopedUrl(url);
-    InstantClock clock;
     RecordingMessageBox box;
-    Form1 form;
-    form.Form_Load();
-    return {form.exitStatus, box.messages};
+    const int status = runUpdaterAgainst(url);
+    return {status, box.messages};
 }
 
 void expectOldApplicationKept(const TempDrive& t, const std::string& oldApp, const UpdateRun& run) {
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.messages, QStringList{kNotUpdatedMessage});
+    EXPECT_EQ(run.messages, said(texts::kNotUpdated));
     EXPECT_TRUE(readFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")) == oldApp)
         << "the installed application changed";
     EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra")),
@@ -93,7 +79,7 @@ TEST(UpdaterFaults, AHostileServerNeverCostsTheInstalledApplication) {
         TempDrive t;
         const std::string oldApp = patternBytes(300000, 1);
         const std::string newApp = patternBytes(1 << 20, 2);
-        installOld(t, oldApp);
+        installForUpdate(t, oldApp);
         FtpServer server(fault.faults);
         server.putFile(kRemoteApp, newApp);
         CapturedDiagnostics diagnostics;
@@ -132,7 +118,7 @@ TEST(UpdaterFaults, AFullDiskNeverCostsTheInstalledApplication) {
                          << "); the disk-full faults need root with CAP_SYS_ADMIN";
         }
         const std::string oldApp = patternBytes(300000, 3);
-        installOld(t, oldApp);
+        installForUpdate(t, oldApp);
         FtpServer server;
         server.putFile(kRemoteApp, patternBytes(700 << 10, 4));
         CapturedDiagnostics diagnostics;

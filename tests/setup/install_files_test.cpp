@@ -1,6 +1,6 @@
 #include "dist_files.h"
-#include "form1.h"
 #include "layout.h"
+#include "setup_window.h"
 #include "temp_drive.h"
 
 #include <QLabel>
@@ -37,11 +37,11 @@ TEST(Passo1, InstallsTheCompleteTreeOnACleanDrive) {
     TempDrive t;
     fillDistribution(t, 1);
     CapturedDiagnostics diagnostics;
-    Form1 form;
-    ASSERT_FALSE(form.Picture5->isVisibleTo(&form));
-    form.Command1_Click();
+    SetupWindow form;
+    ASSERT_FALSE(form.element(setup::Element::Picture5)->isVisibleTo(&form));
+    form.form().Command1_Click();
     expectCompleteTree(t, 1);
-    EXPECT_TRUE(form.Picture5->isVisibleTo(&form));
+    EXPECT_TRUE(form.element(setup::Element::Picture5)->isVisibleTo(&form));
     const fs::perms mode = fs::status(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")).permissions();
     EXPECT_NE(mode & fs::perms::owner_exec, fs::perms::none);
     EXPECT_EQ(diagnostics.lines.size(), 2u) << "only the wipe of a root that is not there fails";
@@ -50,13 +50,13 @@ TEST(Passo1, InstallsTheCompleteTreeOnACleanDrive) {
 TEST(Passo1, ReinstallsOverACompleteInstallationAndIsIdempotent) {
     TempDrive t;
     fillDistribution(t, 1);
-    Form1 form;
-    form.Command1_Click();
+    SetupWindow form;
+    form.form().Command1_Click();
     writeFile(t.onDrive("pulsaro_zentra/stray.log"), "left by the application");
     writeFile(t.onDrive("pulsaro_zentra/_Pulsaro/keep.txt"), "in a subfolder");
     fillDistribution(t, 2);
-    form.Command1_Click();
-    form.Command1_Click();
+    form.form().Command1_Click();
+    form.form().Command1_Click();
     EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra")), rootListing()) << "root files were wiped";
     EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/_Pulsaro")),
               (std::vector<std::string>{"keep.txt", "pulsaro_zentra_update.exe"}));
@@ -69,13 +69,13 @@ TEST(Passo1, AMissingSourceLeavesOnlyItsDestinationAbsent) {
     for (const DistFile& missing : {kDistFiles[0], kDistFiles[5], kDistFiles[10]}) {
         TempDrive t;
         fillDistribution(t, 1);
-        Form1 form;
-        form.Command1_Click();
+        SetupWindow form;
+        form.form().Command1_Click();
         fillDistribution(t, 2);
         fs::remove(t.dist() / missing.source);
         CapturedDiagnostics diagnostics;
-        form.Command1_Click();
-        EXPECT_TRUE(form.Picture5->isVisibleTo(&form));
+        form.form().Command1_Click();
+        EXPECT_TRUE(form.element(setup::Element::Picture5)->isVisibleTo(&form));
         for (const DistFile& f : kDistFiles) {
             if (std::string(f.source) == missing.source) continue;
             EXPECT_EQ(readFile(t.onDrive(f.installed)), distContent(f.source, 2)) << f.installed;

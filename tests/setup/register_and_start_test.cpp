@@ -1,5 +1,5 @@
-#include "form1.h"
-#include "setup_test_support.h"
+#include "process_support.h"
+#include "setup_window.h"
 #include "temp_drive.h"
 
 #include <QTest>
@@ -16,8 +16,8 @@ using namespace pulsaro::test;
 namespace {
 
 const char* const kStartMessage =
-    "Pulsaro è stato installato nella cartella C:\\pulsaro_zentra. Per informazioni e supporto "
-    "scrivere a supporto@pulsarozentra.example o Telefonare a: +39 02 0000 0000";
+    "Pulsaro \xC3\xA8 stato installato nella cartella C:\\pulsaro_zentra. Per informazioni e "
+    "supporto scrivere a supporto@pulsarozentra.example o Telefonare a: +39 02 0000 0000";
 
 // Remembers, for each message shown, how many starts the main application had recorded by then.
 class MessageBeforeStart final : public MessageBoxHandler {
@@ -25,11 +25,11 @@ class MessageBeforeStart final : public MessageBoxHandler {
     explicit MessageBeforeStart(fs::path marker)
         : marker_(std::move(marker)), previous_(setMessageBoxHandler(this)) {}
     ~MessageBeforeStart() override { setMessageBoxHandler(previous_); }
-    void show(const QString&, const QString& message) override {
-        messages << message;
+    void show(std::string_view, std::string_view message) override {
+        messages.emplace_back(message);
         startsSeen.push_back(linesOf(marker_).size());
     }
-    QStringList messages;
+    std::vector<std::string> messages;
     std::vector<std::size_t> startsSeen;
 
   private:
@@ -48,14 +48,14 @@ class RegisterAndStart : public ::testing::Test {
 
     TempDrive drive;
     CapturedDiagnostics diagnostics;
-    Form1 form;
+    SetupWindow form;
 };
 
 TEST_F(RegisterAndStart, StartWithNothingInstalledShowsTheMessageThenFailsSilently) {
     RecordingMessageBox box;
-    QTest::mouseClick(form.Command4, Qt::LeftButton);
+    QTest::mouseClick(form.element(setup::Element::Command4), Qt::LeftButton);
     ASSERT_EQ(box.messages.size(), 1);
-    EXPECT_EQ(box.messages[0].toUtf8().toStdString(), kStartMessage);
+    EXPECT_EQ(box.messages[0], kStartMessage);
     ASSERT_EQ(diagnostics.lines.size(), 1u);
     EXPECT_NE(diagnostics.lines[0].find(R"(Shell "c:\pulsaro_zentra\Pulsaro_zentra.exe")"),
               std::string::npos)
@@ -72,8 +72,8 @@ TEST_F(RegisterAndStart, StartTwiceStartsTheInstalledApplicationTwiceEachAfterTh
     ScopedEnv exitEnv("PULSARO_STANDIN_EXIT", "1");
     MessageBeforeStart box(marker);
 
-    QTest::mouseClick(form.Command4, Qt::LeftButton);
-    QTest::mouseClick(form.Command4, Qt::LeftButton);
+    QTest::mouseClick(form.element(setup::Element::Command4), Qt::LeftButton);
+    QTest::mouseClick(form.element(setup::Element::Command4), Qt::LeftButton);
 
     ASSERT_TRUE(eventually([&] { return linesOf(marker).size() >= 2; }));
     const std::vector<std::string> starts = linesOf(marker);
@@ -81,8 +81,7 @@ TEST_F(RegisterAndStart, StartTwiceStartsTheInstalledApplicationTwiceEachAfterTh
     for (const std::string& start : starts) {
         EXPECT_TRUE(start.starts_with("started pid=") && start.ends_with(" arguments=0")) << start;
     }
-    EXPECT_EQ(box.messages,
-              QStringList({QString::fromUtf8(kStartMessage), QString::fromUtf8(kStartMessage)}));
+    EXPECT_EQ(box.messages, std::vector<std::string>(2, kStartMessage));
     EXPECT_EQ(box.startsSeen.front(), 0u) << "the first start came before its message";
     EXPECT_TRUE(diagnostics.lines.empty());
 }
@@ -125,8 +124,8 @@ const std::vector<std::vector<std::string>> kRegistrationArguments = {
 
 TEST_F(RegisterAndStart, EachRegistrationCommandLineReachesTheToolAsExactlyOneArgument) {
     const RecordedRegistrations tool(drive);
-    QTest::mouseClick(form.Command6, Qt::LeftButton);
-    EXPECT_TRUE(form.Picture7->isVisible());
+    QTest::mouseClick(form.element(setup::Element::Command6), Qt::LeftButton);
+    EXPECT_TRUE(form.element(setup::Element::Picture7)->isVisible());
     EXPECT_EQ(tool.awaitArguments(3), kRegistrationArguments);
     EXPECT_TRUE(diagnostics.lines.empty());
 }
@@ -144,11 +143,11 @@ TEST_F(RegisterAndStart, RegistrationBeforeInstallationStillShowsItsMark) {
         CapturedDiagnostics lines;
         std::optional<RecordedRegistrations> tool;
         if (c.toolPresent) tool.emplace(fresh);
-        Form1 window;
+        SetupWindow window;
         window.show();
-        QTest::mouseClick(window.Command6, Qt::LeftButton);
-        EXPECT_TRUE(window.Picture7->isVisible());
-        EXPECT_FALSE(window.Picture5->isVisible());
+        QTest::mouseClick(window.element(setup::Element::Command6), Qt::LeftButton);
+        EXPECT_TRUE(window.element(setup::Element::Picture7)->isVisible());
+        EXPECT_FALSE(window.element(setup::Element::Picture5)->isVisible());
         EXPECT_EQ(lines.lines.size(), c.failedStarts);
         if (tool) {
             EXPECT_EQ(tool->awaitArguments(3), kRegistrationArguments);
@@ -165,9 +164,9 @@ TEST_F(RegisterAndStart, AllThreeStepsInstallRegisterAndStartFromTheDistribution
     ScopedEnv exitEnv("PULSARO_STANDIN_EXIT", "1");
     RecordingMessageBox box;
 
-    QTest::mouseClick(form.Command1, Qt::LeftButton);
-    QTest::mouseClick(form.Command6, Qt::LeftButton);
-    QTest::mouseClick(form.Command4, Qt::LeftButton);
+    QTest::mouseClick(form.element(setup::Element::Command1), Qt::LeftButton);
+    QTest::mouseClick(form.element(setup::Element::Command6), Qt::LeftButton);
+    QTest::mouseClick(form.element(setup::Element::Command4), Qt::LeftButton);
 
     const fs::path list = drive.onDrive("windows/system32/pulsaro_registered_controls.txt");
     ASSERT_TRUE(eventually([&] { return linesOf(list).size() >= 3 && !linesOf(marker).empty(); }));
@@ -179,8 +178,8 @@ TEST_F(RegisterAndStart, AllThreeStepsInstallRegisterAndStartFromTheDistribution
                                                     (root / "MSWINSCK.OCX").string()}));
     EXPECT_EQ(linesOf(marker).size(), 1u);
     EXPECT_EQ(box.messages.size(), 1);
-    EXPECT_TRUE(form.Picture5->isVisible());
-    EXPECT_TRUE(form.Picture7->isVisible());
+    EXPECT_TRUE(form.element(setup::Element::Picture5)->isVisible());
+    EXPECT_TRUE(form.element(setup::Element::Picture7)->isVisible());
 }
 
 }  // namespace

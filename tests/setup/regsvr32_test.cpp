@@ -1,4 +1,4 @@
-#include "setup_test_support.h"
+#include "process_support.h"
 #include "temp_drive.h"
 
 #include <QProcess>

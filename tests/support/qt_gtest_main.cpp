@@ -1,4 +1,7 @@
-// Runs GoogleTest inside a QApplication, headless unless a display is asked for explicitly.
+// Runs GoogleTest inside a QApplication, headless unless a display is asked for explicitly, in an
+// environment of the test's own.
+
+#include "hermetic.h"
 
 #include <QApplication>
 
@@ -7,6 +10,7 @@
 #include <cstdlib>
 
 int main(int argc, char** argv) {
+    pulsaro::test::enterHermeticEnvironment();
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

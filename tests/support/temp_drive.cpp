@@ -73,9 +73,9 @@ RecordingMessageBox::RecordingMessageBox() : previous_(setMessageBoxHandler(this
 RecordingMessageBox::~RecordingMessageBox() {
     setMessageBoxHandler(previous_);
 }
-void RecordingMessageBox::show(const QString& caption, const QString& message) {
-    captions << caption;
-    messages << message;
+void RecordingMessageBox::show(std::string_view caption, std::string_view message) {
+    captions.emplace_back(caption);
+    messages.emplace_back(message);
 }
 
 CapturedDiagnostics::CapturedDiagnostics()

@@ -1,14 +1,20 @@
 #pragma once
 
+#include "op_result.h"
 #include "program.h"
 
-#include <QString>
-#include <QStringList>
-
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace pulsaro {
+// Failure codes in test output: the domain and the value.
+inline void PrintTo(const ErrorCode& code, std::ostream* out) {
+    *out << "{domain " << static_cast<int>(code.domain) << ", value " << code.value << "}";
+}
+}  // namespace pulsaro
 
 namespace pulsaro::test {
 
@@ -50,10 +56,10 @@ class RecordingMessageBox final : public MessageBoxHandler {
   public:
     RecordingMessageBox();
     ~RecordingMessageBox() override;
-    void show(const QString& caption, const QString& message) override;
+    void show(std::string_view caption, std::string_view message) override;
 
-    QStringList captions;
-    QStringList messages;
+    std::vector<std::string> captions;
+    std::vector<std::string> messages;
 
   private:
     MessageBoxHandler* previous_;

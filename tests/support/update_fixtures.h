@@ -1,23 +1,23 @@
 #pragma once
 
-// What in-process tests of the updater share. Only for tests that link the updater's library.
+// What in-process tests of the updater share. Only for tests that link the updater's window.
 
 #include "pause_clock.h"
+#include "process_support.h"
+#include "temp_drive.h"
+#include "texts.h"
+#include "updater_window.h"
 
 #include <QCoreApplication>
-#include <QString>
 
-#include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace pulsaro::test {
 
-inline const QString kUpdatedMessage =
-    QStringLiteral("Aggiornamento completato.Riavviare Pulsaro'");
-inline const QString kNotUpdatedMessage =
-    QStringLiteral("Aggiornamento non riuscito. Pulsaro non è stato modificato.");
-inline constexpr const char* kRemoteApp =
-    "/pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe";
+inline constexpr const char* kRemoteApp = texts::kRemoteFile.data();
 
 // A clock on which waiting takes no real time: each wait handles pending events and moves the
 // clock to the end of the wait, so the updater's five-second pause costs nothing.
@@ -25,26 +25,46 @@ class InstantClock final : public PauseClock {
   public:
     InstantClock() : previous_(setPauseClock(this)) {}
     ~InstantClock() override { setPauseClock(previous_); }
-    TimePoint now() override { return now_; }
-    void waitForEvents(std::chrono::nanoseconds maxWait) override {
+    double now() override { return now_; }
+    void waitForEvents(std::chrono::milliseconds maxWait) override {
         ++waits;
         QCoreApplication::processEvents();
-        now_ += maxWait;
+        now_ += std::chrono::duration<double>(maxWait).count();
     }
     int waits = 0;
 
   private:
-    TimePoint now_{};
+    double now_ = 0;
     PauseClock* previous_;
 };
 
-// Points the updater at a test server for one scope.
-class ScopedUpdateUrl {
-  public:
-    explicit ScopedUpdateUrl(const std::string& url) {
-        setenv("PULSARO_UPDATE_URL", url.c_str(), 1);
+// The message a run ends with, as the recorder holds it.
+inline std::vector<std::string> said(std::string_view message) {
+    return {std::string(message)};
+}
+
+// The tree as the setup leaves it, with the application in the spelling the setup uses and, when
+// given, a copy of it outside the install root.
+inline void installForUpdate(const TempDrive& t, const std::string& app,
+                             const std::optional<std::string>& outsideCopy = std::nullopt) {
+    std::filesystem::create_directories(t.onDrive("pulsaro_zentra/QUORVIN"));
+    std::filesystem::create_directories(t.onDrive("pulsaro_zentra/_Pulsaro"));
+    writeFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe"), app);
+    writeFile(t.onDrive("pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe"), "updater");
+    if (outsideCopy) {
+        std::filesystem::create_directories(t.onDrive("pulsaro"));
+        writeFile(t.onDrive("pulsaro/pulsaro_zentra.exe"), *outsideCopy);
     }
-    ~ScopedUpdateUrl() { unsetenv("PULSARO_UPDATE_URL"); }
-};
+}
+
+// Runs the whole updater in this process against a server, on the current drive, without the
+// pause; returns its exit status.
+inline int runUpdaterAgainst(const std::string& url) {
+    ScopedEnv server("PULSARO_UPDATE_URL", url);
+    InstantClock clock;
+    UpdaterWindow window;
+    window.form.Form_Load();
+    return window.form.exitStatus;
+}
 
 }  // namespace pulsaro::test

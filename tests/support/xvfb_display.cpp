@@ -1,5 +1,7 @@
 #include "xvfb_display.h"
 
+#include "hermetic.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -14,6 +16,8 @@ namespace pulsaro::test {
 XvfbDisplay::XvfbDisplay() {
     int fds[2];
     if (::pipe(fds) != 0) return;
+    const std::string xvfb = toolPath("Xvfb");
+    if (xvfb.empty()) return;
     pid_ = ::fork();
     if (pid_ == 0) {
         ::close(fds[0]);
@@ -21,8 +25,8 @@ XvfbDisplay::XvfbDisplay() {
         ::dup2(devnull, 1);
         ::dup2(devnull, 2);
         const std::string fd = std::to_string(fds[1]);
-        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-                 "-nolisten", "tcp", "-noreset", nullptr);
+        ::execl(xvfb.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+                "-nolisten", "tcp", "-noreset", nullptr);
         ::_exit(127);
     }
     ::close(fds[1]);
@@ -41,7 +45,7 @@ XvfbDisplay::~XvfbDisplay() {
 }
 
 std::string XvfbDisplay::xdotool(const std::vector<std::string>& arguments) const {
-    std::string command = "DISPLAY=" + display_ + " xdotool";
+    std::string command = "DISPLAY=" + display_ + " '" + toolPath("xdotool") + "'";
     for (const std::string& a : arguments) command += " '" + a + "'";
     command += " 2>/dev/null";
     std::string output;

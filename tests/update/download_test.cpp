@@ -1,5 +1,4 @@
 #include "action.h"
-#include "form1.h"
 #include "ftp_server.h"
 #include "temp_drive.h"
 #include "update_fixtures.h"
@@ -25,7 +24,7 @@ using test::kRemoteApp;
 using test::listFolder;
 using test::patternBytes;
 using test::readFile;
-using test::ScopedUpdateUrl;
+using test::ScopedEnv;
 using test::TempDrive;
 
 class DownloadTest : public ::testing::Test {
@@ -36,11 +35,12 @@ class DownloadTest : public ::testing::Test {
 
     TempDrive drive;
     CapturedDiagnostics diagnostics;
-    Form1 form;
+    UpdaterWindow window;
+    update::Form1& form = window.form;
 };
 
 TEST_F(DownloadTest, TransferCommandIsBuiltExactly) {
-    EXPECT_EQ(Form1::TransferCommand("pulsaronew_zentra.exe"),
+    EXPECT_EQ(update::Form1::TransferCommand("pulsaronew_zentra.exe"),
               "get  /pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe "
               "c:\\pulsaro_zentra\\_pulsaro\\pulsaronew_zentra.exe");
 }
@@ -49,7 +49,7 @@ TEST_F(DownloadTest, FetchesTheRemoteApplicationToTheDownloadTarget) {
     FtpServer server;
     const std::string bytes = patternBytes((2 << 20) + 3, 11);
     server.putFile(kRemoteApp, bytes);
-    ScopedUpdateUrl useFixture(server.url());
+    ScopedEnv useFixture("PULSARO_UPDATE_URL", server.url());
     Action run;
 
     form.DownloadUpdate(run, "pulsaronew_zentra.exe");
@@ -67,7 +67,7 @@ TEST_F(DownloadTest, RefusedLoginLeavesNoFileAndOneFailedStep) {
     refuse.refuseLogin = true;
     FtpServer server(refuse);
     server.putFile(kRemoteApp, "bytes");
-    ScopedUpdateUrl useFixture(server.url());
+    ScopedEnv useFixture("PULSARO_UPDATE_URL", server.url());
     Action run;
 
     form.DownloadUpdate(run, "pulsaronew_zentra.exe");

@@ -1,0 +1,202 @@
+// The setup window as this host builds it from the element table.
+
+#include "setup_window.h"
+#include "controls.h"
+#include "temp_drive.h"
+#include "texts.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+using namespace pulsaro;
+using namespace pulsaro::setup;
+using namespace pulsaro::test;
+
+namespace {
+
+QString textOf(const QWidget* w) {
+    if (auto* label = qobject_cast<const QLabel*>(w)) return label->text();
+    if (auto* button = qobject_cast<const QAbstractButton*>(w)) return button->text();
+    return {};
+}
+
+QRect pixelBox(const ElementSpec& e) {
+    return QRect(pixels(e.left), pixels(e.top), pixels(e.width), pixels(e.height));
+}
+
+std::set<Element> visibleMarks(const SetupWindow& w) {
+    std::set<Element> shown;
+    for (const ElementSpec& e : kElements) {
+        if (e.kind == ElementKind::PictureBox && w.element(e.id)->isVisible()) shown.insert(e.id);
+    }
+    return shown;
+}
+
+class SetupWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        window.show();
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+
+    TempDrive drive;
+    RecordingMessageBox messages;
+    CapturedDiagnostics diagnostics;
+    SetupWindow window;
+};
+
+TEST_F(SetupWindowTest, OpensWithEveryElementInItsPlaceTextAndFont) {
+    const std::map<double, int> pixelSizes = {{8.25, 11}, {12, 16}, {13.5, 18}, {18, 24}};
+    std::set<QWidget*> distinct;
+    for (const ElementSpec& e : kElements) {
+        SCOPED_TRACE(std::string(e.name) + (e.index >= 0 ? std::to_string(e.index) : ""));
+        QWidget* w = window.element(e.id);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->parentWidget(), &window);
+        distinct.insert(w);
+        EXPECT_EQ(w->isVisible(), e.visibleAtStart);
+        if (e.id == Element::Label4) {
+            // The address is wider than its box in the layout; the box only grows to the right.
+            EXPECT_EQ(w->geometry().topLeft(), pixelBox(e).topLeft());
+            EXPECT_EQ(w->height(), pixelBox(e).height());
+            EXPECT_GE(w->width(), pixelBox(e).width());
+        } else {
+            EXPECT_EQ(w->geometry(), pixelBox(e));
+        }
+        if (e.kind == ElementKind::PictureBox) continue;
+        EXPECT_EQ(textOf(w).toUtf8().toStdString(), e.text);
+        EXPECT_EQ(w->font().family(), QStringLiteral("Liberation Sans"));
+        EXPECT_EQ(w->font().pixelSize(), pixelSizes.at(e.font.points));
+        EXPECT_EQ(w->font().weight(), e.font.bold ? 700 : 400);
+    }
+    EXPECT_EQ(distinct.size(), kElements.size());
+    EXPECT_TRUE(visibleMarks(window).empty());
+}
+
+TEST_F(SetupWindowTest, EveryTextFitsItsBoxWrappingOnlyBetweenWords) {
+    for (const ElementSpec& e : kElements) {
+        if (e.kind == ElementKind::PictureBox) continue;
+        SCOPED_TRACE(std::string(e.name));
+        QWidget* w = window.element(e.id);
+        const QFontMetrics metrics(w->font());
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            EXPECT_TRUE(label->wordWrap());
+            const QRect needed =
+                metrics.boundingRect(QRect(0, 0, w->width(), 1000),
+                                     int(label->alignment()) | Qt::TextWordWrap, label->text());
+            // The box must hold every line, not the spacing after the last one.
+            const int lines = (needed.height() + metrics.lineSpacing() / 2) / metrics.lineSpacing();
+            const int inkHeight = (lines - 1) * metrics.lineSpacing() + metrics.height();
+            EXPECT_LE(needed.width(), w->width());
+            EXPECT_LE(inkHeight, w->height()) << lines << " lines";
+            EXPECT_EQ(label->alignment() & Qt::AlignHorizontal_Mask,
+                      e.centred ? Qt::AlignHCenter : Qt::AlignLeft);
+        } else {
+            EXPECT_LE(metrics.horizontalAdvance(textOf(w)) + 8, w->width());
+            EXPECT_LE(metrics.height() + 8, w->height());
+        }
+    }
+}
+
+TEST_F(SetupWindowTest, HasAFixedSizeACloseButtonAndNoOtherWindowButtonOrMenu) {
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Form1"));
+    EXPECT_EQ(window.size(), QSize(357, 397));
+    EXPECT_EQ(window.minimumSize(), QSize(357, 397));
+    EXPECT_EQ(window.maximumSize(), QSize(357, 397));
+    window.resize(500, 600);
+    QApplication::processEvents();
+    EXPECT_EQ(window.size(), QSize(357, 397));
+    const Qt::WindowFlags flags = window.windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(window.findChildren<QMenuBar*>().isEmpty());
+}
+
+TEST_F(SetupWindowTest, FocusStartsOnTheStartButtonAndTabFollowsTheTabIndex) {
+    for (Element expected :
+         {Element::Command4, Element::Command1, Element::Command6, Element::Command4}) {
+        ASSERT_EQ(QApplication::focusWidget(), window.element(expected))
+            << QApplication::focusWidget()->metaObject()->className();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+}
+
+TEST_F(SetupWindowTest, EnterAtOnceRunsTheStartStep) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(messages.messages, std::vector<std::string>{std::string(texts::kStartMessage)});
+    EXPECT_TRUE(visibleMarks(window).empty());
+}
+
+TEST_F(SetupWindowTest, EachStepShowsOnlyItsOwnMarkAndTheRegistrationMarkShowsTheFirst) {
+    // Nothing is installed in the drive folder, so every step's operations fail; the marks still
+    // follow the clicks.
+    using enum Element;
+    struct Case {
+        const char* name;
+        std::vector<Element> click;
+        std::set<Element> shown;
+    };
+    const Case cases[] = {
+        {"Passo 1", {Command1}, {Picture5}},
+        {"Passo 2", {Command6}, {Picture7}},
+        {"Passo 2 before Passo 1", {Command6, Command1}, {Picture5, Picture7}},
+        {"Passo 2, then a click on its mark", {Command6, Picture7}, {Picture5, Picture7}},
+        {"each step twice", {Command1, Command1, Command6, Command6}, {Picture5, Picture7}},
+        {"a click on the hidden mark of row 3", {Picture2_1}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetupWindow fresh;
+        fresh.show();
+        for (Element e : c.click) QTest::mouseClick(fresh.element(e), Qt::LeftButton);
+        EXPECT_EQ(visibleMarks(fresh), c.shown);
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(SetupWindowTest, DoneMarkIsASixteenPixelTrafficLightDrawnUnscaledAtTheTopLeft) {
+    auto* mark = static_cast<PictureBox*>(window.element(Element::Picture5));
+    const QImage icon = mark->picture().toImage();
+    ASSERT_EQ(icon.size(), QSize(kDoneMarkSize, kDoneMarkSize));
+    ASSERT_TRUE(icon.hasAlphaChannel());
+    std::set<QRgb> colours;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) colours.insert(icon.pixel(x, y));
+    EXPECT_LE(colours.size(), 16u);
+    EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0) << "transparent background";
+    EXPECT_EQ(qAlpha(icon.pixel(15, 15)), 0);
+    struct Spot {
+        const char* what;
+        QPoint at;
+        QRgb colour;
+    };
+    const Spot spots[] = {{"top lamp", {8, 3}, qRgb(0x80, 0, 0)},
+                          {"middle lamp", {8, 8}, qRgb(0x80, 0x80, 0)},
+                          {"bottom lamp", {8, 13}, qRgb(0, 0xFF, 0)},
+                          {"left wedge", {2, 1}, qRgb(0, 0x80, 0x80)},
+                          {"right wedge", {13, 11}, qRgb(0, 0x80, 0x80)}};
+    mark->show();
+    const QImage drawn = mark->grab().toImage();
+    ASSERT_EQ(drawn.size(), QSize(25, 25));
+    for (const Spot& s : spots) {
+        SCOPED_TRACE(s.what);
+        EXPECT_EQ(icon.pixel(s.at), s.colour);
+        EXPECT_EQ(drawn.pixel(s.at), s.colour) << "drawn where the icon has it, at its own size";
+    }
+    EXPECT_EQ(drawn.pixel(20, 20), drawn.pixel(0, 0)) << "the rest of the box is background";
+    for (Element other : {Element::Picture2_0, Element::Picture2_1, Element::Picture7}) {
+        EXPECT_EQ(static_cast<PictureBox*>(window.element(other))->picture().toImage(), icon);
+    }
+}
+
+}  // namespace
