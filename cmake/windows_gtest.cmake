@@ -34,7 +34,7 @@ set(PULSARO_WINE_TEST_ENVIRONMENT
   XDG_CACHE_HOME=${PULSARO_WINE_PREFIX}/home/.cache)
 
 if(CMAKE_CROSSCOMPILING_EMULATOR)
-  set(wine_prefix_script ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine_prefix.sh)
+  cmake_path(SET wine_prefix_script NORMALIZE ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine_prefix.sh)
   add_test(NAME wine_prefix_start
            COMMAND bash ${wine_prefix_script} ${PULSARO_WINE_PREFIX} --start-server)
   add_test(NAME wine_prefix_stop
