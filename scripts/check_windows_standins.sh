@@ -30,7 +30,8 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+display=$(head -n1 "$work/display")
+export DISPLAY=":$display"
 
 ctest --test-dir "$build" --output-on-failure
 
@@ -53,9 +54,9 @@ check() {
     sed 's/^/        /' "$work/out"
   fi
 }
-windows_path() { local path=$1; echo "Z:${path//\//\\}"; }
+windows_path() { local path=$1; printf 'Z:%s\n' "${path//\//\\}"; }
 fails() { ! "$@"; }
-server_key() { echo "HKCU\\Software\\Classes\\CLSID\\$1\\InprocServer32"; }
+server_key() { printf 'HKCU\\Software\\Classes\\CLSID\\%s\\InprocServer32\n' "$1"; }
 registered_as() { wine reg query "$(server_key "$1")" | grep -qF "REG_SZ    $2"; }
 
 winsck_id='{0A050457-FA11-4DBA-824F-F0C5FACEC438}'

@@ -23,7 +23,7 @@ usage() {
   echo "usage: $0 DIR [--start-server | --stop-server]" >&2
   exit 2
 }
-[ $# -ge 1 ] && [ $# -le 2 ] || usage
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then usage; fi
 dir=$(realpath -m -- "$1")
 action=${2:-create}
 note="$dir/.pulsaro-prefix"
@@ -80,6 +80,7 @@ case $action in
     wineserver -p </dev/null >/dev/null 2>&1
     wine cmd /c exit </dev/null >/dev/null 2>&1
     ;;
-  --stop-server) wineserver -k ;;
+  # wineserver -k fails when no server runs; that one is ended already.
+  --stop-server) wineserver -k 2>/dev/null || true ;;
   *) usage ;;
 esac
