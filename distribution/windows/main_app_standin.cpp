@@ -35,7 +35,7 @@ std::wstring environment(const wchar_t* name) {
     return value;
 }
 
-// The arguments after the program's name, split as the C runtime would split them.
+// The arguments after the program's name.
 std::vector<std::wstring> arguments() {
     int count = 0;
     wchar_t** split = ::CommandLineToArgvW(::GetCommandLineW(), &count);
@@ -45,7 +45,7 @@ std::vector<std::wstring> arguments() {
     return result;
 }
 
-void recordStart(int arguments) {
+void recordStart(int argumentCount) {
     const std::wstring marker = environment(L"PULSARO_STANDIN_MARKER");
     if (marker.empty()) return;
     // Appending in one write keeps lines whole when several stand-ins start at once.
@@ -55,7 +55,7 @@ void recordStart(int arguments) {
     if (file == INVALID_HANDLE_VALUE) return;
     char line[64];
     const int length = std::snprintf(line, sizeof line, "started pid=%lu arguments=%d\n",
-                                     ::GetCurrentProcessId(), arguments);
+                                     ::GetCurrentProcessId(), argumentCount);
     DWORD written = 0;
     ::WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
     ::CloseHandle(file);
