@@ -1,6 +1,8 @@
 // Tells what a window of another program shows, for tests that drive the Windows programs from
 // outside them: one line for each visible child window of the first top-level window with the
-// given caption, "<class>\t<text>", in their order, in UTF-8. Waits up to 20 s for the window.
+// given caption, "<class>\t<text>" in their order, in UTF-8; a picture control that holds an
+// icon is "Icon", one that holds none is left out, as it shows nothing. Waits up to 20 s for the
+// window.
 // Usage: window_probe CAPTION     exit status 0, or 1 when no such window appeared.
 
 #include "wide.h"
@@ -23,6 +25,16 @@ std::wstring textOf(HWND window) {
                         SMTO_ABORTIFHUNG, kAnswerWithin, &copied);
     text.resize(copied);
     return text;
+}
+
+bool holdsIcon(HWND window) {
+    DWORD_PTR icon = 0;
+    SendMessageTimeoutW(window, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kAnswerWithin, &icon);
+    return icon != 0;
+}
+
+bool isPictureControl(HWND window) {
+    return (GetWindowLongW(window, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
 }
 
 std::wstring classOf(HWND window) {
@@ -48,7 +60,13 @@ int wmain(int argc, wchar_t** argv) {
     std::string report;
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         if (!IsWindowVisible(child)) continue;
-        report += pulsaro::narrow(classOf(child) + L"\t" + textOf(child)) + "\n";
+        const std::wstring kind = classOf(child);
+        if (CompareStringOrdinal(kind.c_str(), -1, L"Static", -1, TRUE) == CSTR_EQUAL &&
+            isPictureControl(child)) {
+            if (holdsIcon(child)) report += "Icon\n";
+            continue;
+        }
+        report += pulsaro::narrow(kind + L"\t" + textOf(child)) + "\n";
     }
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), report.data(), static_cast<DWORD>(report.size()),
