@@ -46,19 +46,39 @@ TEST(KillFiles, NeverMatchesAFileThroughItsShortName) {
     }
 }
 
+// The stand-in for the main application, as the build made it.
+fs::path builtStandin() {
+    return testProgramFolder() / DIST_FROM_TESTS / "Pulsaro_zentra.exe";
+}
+
+// A destination in use, as a reader holds a file (sharing reading only) and as the system holds a
+// running program's file: the copy fails, and the file stays whole with no temporary beside it.
 TEST(FileCopy, FailsOnADestinationInUseAndLeavesItWhole) {
     TempDrive t;
     fs::create_directories(t.onDrive("dest"));
     writeFile(t.dist() / "new.exe", "new");
-    writeFile(t.onDrive("dest/app.exe"), "old");
-    // As a running program holds its file: readable by others, never replaced.
-    HANDLE inUse = CreateFileW(t.onDrive("dest/app.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(inUse, INVALID_HANDLE_VALUE);
-    const OpResult result = FileCopy("new.exe", R"(c:\dest\app.exe)");
-    CloseHandle(inUse);
-    EXPECT_FALSE(result);
-    EXPECT_EQ(readFile(t.onDrive("dest/app.exe")), "old");
+    const fs::path app = t.onDrive("dest/app.exe");
+    {
+        writeFile(app, "old");
+        HANDLE reader = CreateFileW(app.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(FileCopy("new.exe", R"(c:\dest\app.exe)")) << "held open for reading";
+        CloseHandle(reader);
+        EXPECT_EQ(readFile(app), "old");
+    }
+    {
+        // The recorder waits for a release that never comes, until it is killed.
+        fs::copy_file(helperProgram("args_recorder"), app, fs::copy_options::overwrite_existing);
+        const std::string program = readFile(app);
+        const ScopedEnv output("RECORDER_OUTPUT", (t.base() / "record.txt").string());
+        const ScopedEnv release("RECORDER_RELEASE", (t.base() / "never").string());
+        ChildProcess running(app, {});
+        ASSERT_TRUE(eventually([&] { return fs::exists(t.base() / "record.txt"); }));
+        EXPECT_FALSE(FileCopy("new.exe", R"(c:\dest\app.exe)")) << "a running program";
+        running.kill();
+        EXPECT_TRUE(readFile(app) == program);
+    }
     EXPECT_EQ(listFolder(t.onDrive("dest")), Names{"app.exe"}) << "no temporary file left";
 }
 
@@ -138,9 +158,8 @@ TEST_F(ProgramStarts, WindowStyleTwoStartsTheProgramMinimised) {
     if (GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) == 0) {
         GTEST_SKIP() << "no DISPLAY: Wine cannot show windows";
     }
-    const fs::path standin = testProgramFolder() / DIST_FROM_TESTS / "Pulsaro_zentra.exe";
     fs::create_directories(drive.onDrive("app"));
-    fs::copy_file(standin, drive.onDrive("app/Pulsaro_zentra.exe"));
+    fs::copy_file(builtStandin(), drive.onDrive("app/Pulsaro_zentra.exe"));
     const fs::path marker = drive.base() / "started.txt";
     ScopedEnv markerEnv("PULSARO_STANDIN_MARKER", marker.string());
 
