@@ -96,7 +96,8 @@ start_display() {
 
 use_display() {
   if [ -s "$display_file" ]; then
-    export DISPLAY=":$(head -n1 "$display_file")"
+    DISPLAY=":$(head -n1 "$display_file")"
+    export DISPLAY
   else
     unset DISPLAY
   fi
