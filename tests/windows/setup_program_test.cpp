@@ -63,9 +63,10 @@ class WindowsSetup : public WinePrefixTest {
     }
 
     void TearDown() override {
-        if (running_.valid()) {
-            EXPECT_EQ(close(), 0) << "closing the window ends the program";
-        }
+        if (!running_.valid()) return;
+        const ProgramRun run = close();
+        EXPECT_EQ(run.exitCode, 0) << "closing the window ends the program; it said:\n"
+                                   << run.output;
     }
 
     // Starts the setup from the current folder with c:\ on the test's drive, and waits for its
@@ -107,11 +108,11 @@ class WindowsSetup : public WinePrefixTest {
 
     void pressEnter() const { x.xdotool({"key", "--window", window_, "Return"}); }
 
-    // Clicks the close button at the caption's right end; the program's exit status.
-    int close() {
+    // Clicks the close button at the caption's right end; how the program ended.
+    ProgramRun close() {
         x.xdotool({"mousemove", "--window", window_, std::to_string(width_ - border_ - 9),
                    std::to_string(border_ + 8), "click", "1"});
-        return running_.get().exitCode;
+        return running_.get();
     }
 
     // The client area as the X server shows it.
