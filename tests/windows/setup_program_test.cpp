@@ -270,6 +270,17 @@ TEST_F(WindowsSetup, EnterAtOnceShowsTheStartMessageWhichHoldsTheWindowUntilAnsw
     EXPECT_TRUE(eventually([&] { return completeTree(drive, 1); }, 30s)) << "not taking clicks";
 }
 
+TEST_F(WindowsSetup, HelpAndVersionPrintAndOpenNoWindow) {
+    for (const char* option : {"--help", "--version"}) {
+        const ProgramRun run = wine({(kWindowsDist / "setup_pulsaro_zentra.exe").string(), option},
+                                    {"DISPLAY=" + x.display()});
+        EXPECT_EQ(run.exitCode, 0) << option;
+        EXPECT_TRUE(run.output.starts_with("setup_pulsaro_zentra.exe")) << run.output;
+    }
+    EXPECT_TRUE(x.xdotool({"search", "--onlyvisible", "--name", "."}).empty());
+    EXPECT_EQ(listFolder(drive.drive()), std::vector<std::string>{});
+}
+
 // Whether the done-mark is drawn at a picture box's top-left corner, pixel for pixel: its
 // colours where it has them, the background where it is transparent.
 bool markShownAt(const QImage& client, Element box) {
