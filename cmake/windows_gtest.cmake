@@ -1,0 +1,64 @@
+# GoogleTest for the Windows build, compiled from Debian's sources by the same cross compiler,
+# and test programs that ctest runs through Wine in a private prefix:
+#   include(<repository>/cmake/windows_gtest.cmake)
+#   pulsaro_add_windows_gtest(NAME SOURCES file... [LIBRARIES lib...] [WORKING_DIRECTORY dir])
+# ctest starts the prefix (scripts/wine_prefix.sh, made on first use) and a warm wineserver
+# before the first such test and ends the server after the last. A test that opens windows needs
+# DISPLAY in ctest's environment; without it Wine has nowhere to show them.
+include_guard(GLOBAL)
+
+if(NOT MINGW)
+  message(FATAL_ERROR "windows_gtest.cmake is for builds with cmake/mingw-w64-x86_64.cmake")
+endif()
+
+set(PULSARO_GTEST_SOURCE_DIR /usr/src/googletest
+    CACHE PATH "GoogleTest's sources (Debian package googletest)")
+set(PULSARO_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix
+    CACHE PATH "Wine prefix the Windows tests run in, made by scripts/wine_prefix.sh")
+
+# GoogleTest uses Win32 threads under MinGW whatever the compiler's thread model, so it needs no
+# winpthread; static, so the test programs import only system DLLs like the programs they test.
+set(gtest_disable_pthreads ON)
+set(BUILD_GMOCK OFF)
+set(INSTALL_GTEST OFF)
+set(BUILD_SHARED_LIBS OFF)
+add_subdirectory(${PULSARO_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+# As scripts/wine_prefix.sh has Wine run, so that it writes nothing outside the prefix.
+set(PULSARO_WINE_TEST_ENVIRONMENT
+  WINEPREFIX=${PULSARO_WINE_PREFIX}
+  WINEDEBUG=-all
+  HOME=${PULSARO_WINE_PREFIX}/home
+  XDG_CONFIG_HOME=${PULSARO_WINE_PREFIX}/home/.config
+  XDG_DATA_HOME=${PULSARO_WINE_PREFIX}/home/.local/share
+  XDG_CACHE_HOME=${PULSARO_WINE_PREFIX}/home/.cache)
+
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  cmake_path(SET wine_prefix_script NORMALIZE ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine_prefix.sh)
+  add_test(NAME wine_prefix_start
+           COMMAND bash ${wine_prefix_script} ${PULSARO_WINE_PREFIX} --start-server)
+  add_test(NAME wine_prefix_stop
+           COMMAND bash ${wine_prefix_script} ${PULSARO_WINE_PREFIX} --stop-server)
+  set_tests_properties(wine_prefix_start PROPERTIES FIXTURES_SETUP pulsaro_wine TIMEOUT 300)
+  set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP pulsaro_wine)
+else()
+  message(STATUS "wine not found: the Windows tests are built but ctest cannot run them")
+endif()
+
+function(pulsaro_add_windows_gtest name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "WORKING_DIRECTORY" "SOURCES;LIBRARIES")
+  add_executable(${name} ${arg_SOURCES})
+  target_link_libraries(${name} PRIVATE GTest::gtest_main ${arg_LIBRARIES})
+  if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+    return()
+  endif()
+  if(NOT arg_WORKING_DIRECTORY)
+    set(arg_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no
+           WORKING_DIRECTORY ${arg_WORKING_DIRECTORY})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "${PULSARO_WINE_TEST_ENVIRONMENT}"
+    FIXTURES_REQUIRED pulsaro_wine
+    TIMEOUT 300)
+endfunction()

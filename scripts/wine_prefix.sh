@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Makes DIR a private 64-bit Wine prefix for tests and tools, so that nothing lands in ~/.wine or
+# the home folder; quick when DIR is already complete.
+#
+#   scripts/wine_prefix.sh DIR                  create DIR unless it is complete
+#   scripts/wine_prefix.sh DIR --start-server   create DIR, then keep a wineserver warm for it
+#   scripts/wine_prefix.sh DIR --stop-server    end that wineserver
+#
+# A test driver that starts many Windows programs keeps one server warm: each program then
+# joins it instead of starting a server and Wine's services of its own. The server and the
+# services must be started with their output on /dev/null: they inherit the descriptors of the
+# program that starts them, and a driver that reads a test's output until the end (ctest does)
+# would wait as long as they run. By hand that is
+#   WINEPREFIX=DIR wineserver -p >/dev/null 2>&1
+#   WINEPREFIX=DIR wine cmd /c exit </dev/null >/dev/null 2>&1   # starts the services
+# and the server, with everything Wine runs in DIR, ends with
+#   WINEPREFIX=DIR wineserver -k
+#
+# Wine refuses a prefix that another user owns; root may use one that root owns.
+set -euo pipefail
+
+usage() {
+  echo "usage: $0 DIR [--start-server | --stop-server]" >&2
+  exit 2
+}
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then usage; fi
+dir=$(realpath -m -- "$1")
+action=${2:-create}
+note="$dir/.pulsaro-prefix"
+
+command -v wine >/dev/null || { echo "wine is not installed" >&2; exit 1; }
+
+# Everything Wine writes stays in DIR: its home and desktop folders included.
+export WINEPREFIX=$dir WINEARCH=win64 WINEDEBUG=-all
+export HOME=$dir/home XDG_CONFIG_HOME=$dir/home/.config XDG_DATA_HOME=$dir/home/.local/share \
+       XDG_CACHE_HOME=$dir/home/.cache
+# No .NET or browser engine to install (their prompts wait for a click) and no menu entries.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+complete() { [ "$(cat "$note" 2>/dev/null)" = complete ]; }
+
+fonts_dir() {
+  local wine_bin
+  wine_bin=$(dirname "$(readlink -f "$(command -v wine)")")
+  realpath -m "$wine_bin/../share/wine/fonts"
+}
+
+create() {
+  if [ -d "$dir" ] && [ -n "$(ls -A "$dir")" ] && [ ! -f "$note" ]; then
+    echo "$dir holds files and is not a prefix made here; refusing to use it" >&2
+    exit 1
+  fi
+  mkdir -p "$HOME"
+  echo incomplete >"$note"
+  local log="$dir/creation.log"
+  if ! wine wineboot --init >"$log" 2>&1; then
+    cat "$log" >&2
+    exit 1
+  fi
+  # Without Wine's own bitmap fonts in the prefix, "MS Sans Serif" falls back to another face.
+  local fonts
+  fonts=$(fonts_dir)
+  if ! compgen -G "$fonts/*.fon" >/dev/null; then
+    echo "Wine's fonts are not in $fonts (Debian package fonts-wine)" >&2
+    exit 1
+  fi
+  cp -f "$fonts"/* "$dir/drive_c/windows/Fonts/"
+  # Without a window manager, managed windows make every message box return about 2 s late.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$log" 2>&1
+  # A crash ends the program instead of waiting in the debugger's dialog.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$log" 2>&1
+  wineserver -w
+  echo complete >"$note"
+}
+
+case $action in
+  create) complete || create ;;
+  --start-server)
+    complete || create
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine cmd /c exit </dev/null >/dev/null 2>&1
+    ;;
+  # wineserver -k fails when no server runs; that one is ended already.
+  --stop-server) wineserver -k 2>/dev/null || true ;;
+  *) usage ;;
+esac

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace pulsaro::test {
+
+struct ProgramRun {
+    int exitCode = -1;   // -1: not started, ended by a signal, or killed at the deadline
+    std::string output;  // standard output and standard error as they came
+};
+
+// Base fixture for Linux tests that run Windows programs under Wine. Skips when wine is not
+// installed. Otherwise the prefix named by PULSARO_WINE_PREFIX (a folder in the build tree) is
+// made by scripts/wine_prefix.sh on first use, one process at a time, and Wine runs in it with
+// an environment of its own: PATH, HOME, XDG_* and WINEPREFIX never come from the caller's.
+// The build defines PULSARO_WINE_PREFIX_SCRIPT as the script's path.
+class WinePrefixTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+
+    const std::filesystem::path& prefix() const { return prefix_; }
+
+    // `wine ARGUMENTS`, with `extraEnvironment` ("DISPLAY=:5") added to Wine's environment.
+    ProgramRun wine(const std::vector<std::string>& arguments,
+                    const std::vector<std::string>& extraEnvironment = {},
+                    std::chrono::seconds timeout = std::chrono::seconds(60)) const;
+    // `wine reg query KEY`: exit code 0 and the listing, 1 when the key does not exist.
+    ProgramRun regQuery(const std::string& key) const;
+
+  private:
+    std::vector<std::string> environment() const;
+
+    std::filesystem::path wineProgram_;
+    std::filesystem::path prefix_;
+};
+
+// The path a program under Wine sees for a host path, through the Z: drive that maps "/":
+// "/tmp/a b/x.OCX" is "Z:\tmp\a b\x.OCX". A relative path is taken from the current folder.
+std::string windowsPath(const std::filesystem::path& hostPath);
+
+}  // namespace pulsaro::test
