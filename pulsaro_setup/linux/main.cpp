@@ -21,6 +21,8 @@ std::optional<int> answerAboutRequest(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (const std::optional<int> answered = answerAboutRequest(argc, argv)) return *answered;
     QApplication app(argc, argv);
+    // Wayland compositors find the menu entry, and with it the icon, by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("pulsaro-zentra-setup"));
     SetupWindow window;
     window.show();
     return QApplication::exec();
