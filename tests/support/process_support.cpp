@@ -74,7 +74,10 @@ std::string pathHolding(const std::vector<std::string>& tools) {
     for (const std::string& tool : tools) {
         const std::string found = toolPath(tool);
         if (found.empty()) return {};
-        path += (path.empty() ? "" : ":") + fs::path(found).parent_path().string();
+        // Appended piece by piece: operator+ on a short literal trips a false -Wrestrict in
+        // GCC 12 at -O3.
+        if (!path.empty()) path.push_back(':');
+        path.append(fs::path(found).parent_path().string());
     }
     return path;
 }
