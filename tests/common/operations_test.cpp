@@ -1,5 +1,4 @@
 #include "action.h"
-#include "hermetic.h"
 #include "host.h"
 #include "process_support.h"
 #include "temp_drive.h"
@@ -229,21 +228,6 @@ TEST(Shell, FindsProgramsThePlatformWayAndFailsForMissingOnes) {
     unsetenv("RECORDER_OUTPUT");
 }
 
-// A program placed in the test's own PATH folder for one scope.
-class OnPath {
-  public:
-    OnPath(const fs::path& program, const std::string& name)
-        : link_(hermeticHome() / "bin" / name) {
-        fs::create_symlink(program, link_);
-    }
-    ~OnPath() { fs::remove(link_); }
-    OnPath(const OnPath&) = delete;
-    OnPath& operator=(const OnPath&) = delete;
-
-  private:
-    fs::path link_;
-};
-
 // Makes the drive a Wine prefix's drive_c: its parent holds Wine's registry.
 void makeDriveAWinePrefix(const TempDrive& t) {
     writeFile(t.base() / "system.reg", "WINE REGISTRY Version 2\n");
@@ -293,15 +277,6 @@ TEST(Shell, StandInsReplaceOnlyTheSystemFoldersOfADriveThatIsNotAWinePrefix) {
             fs::path(record[1].substr(std::string("program ").size())).parent_path().filename(),
             c.runs);
     }
-}
-
-// A Windows executable as far as its headers go: "MZ", at 0x3C the offset of "PE\0\0".
-std::string windowsProgramBytes() {
-    std::string bytes(0x80, '\0');
-    bytes.replace(0, 2, "MZ");
-    bytes[0x3C] = 0x40;
-    bytes.replace(0x40, 4, std::string("PE\0\0", 4));
-    return bytes;
 }
 
 TEST(Shell, StartsAWindowsProgramThroughWineInThePrefixOfTheDrive) {

@@ -170,15 +170,6 @@ TEST(Packages, TheDebHoldsTheInstallationWithItsDependenciesTheArchiveTheDistrib
     EXPECT_EQ(names, distribution);
 }
 
-// A Windows executable as far as its headers go: "MZ", at 0x3C the offset of "PE\0\0".
-std::string windowsProgramBytes() {
-    std::string bytes(0x80, '\0');
-    bytes.replace(0, 2, "MZ");
-    bytes[0x3C] = 0x40;
-    bytes.replace(0x40, 4, std::string("PE\0\0", 4));
-    return bytes;
-}
-
 TEST(VendorFiles, TakeThePlaceOfTheStandInsAndAMissingOneStopsTheConfiguration) {
     const std::string compilerPath = pathHolding({"as", "ld"});
     if (compilerPath.empty()) GTEST_SKIP() << "needs binutils to configure a build";

@@ -40,18 +40,18 @@ class SetupUnderWine : public WinePrefixTest {
         }
         fs::remove_all(installRoot());
         fs::create_directories(installRoot());
-        fs::create_symlink(toolPath("wine"), wineLink);
+        wineOnPath.emplace(toolPath("wine"), "wine");
         onPrefixDrive.emplace("PULSARO_DRIVE_C", (prefix() / "drive_c").string());
     }
     void TearDown() override {
-        fs::remove(wineLink);
+        wineOnPath.reset();
         if (!prefix().empty()) fs::remove_all(installRoot());
     }
 
     fs::path installRoot() const { return prefix() / "drive_c" / "pulsaro_zentra"; }
 
     const fs::path standIns = PULSARO_WINDOWS_STANDINS_DIR;
-    const fs::path wineLink = hermeticHome() / "bin" / "wine";
+    std::optional<OnPath> wineOnPath;  // where Shell looks for it
     TempDrive folders;  // the current folder, as the distribution folder, and a scratch folder
     std::optional<ScopedEnv> onPrefixDrive;
     const ScopedEnv quietWine{"WINEDEBUG", "-all"};

@@ -82,6 +82,16 @@ std::string pathHolding(const std::vector<std::string>& tools) {
     return path;
 }
 
+OnPath::OnPath(const fs::path& program, const std::string& name)
+    : link_(hermeticHome() / "bin" / name) {
+    fs::create_symlink(program, link_);
+}
+
+OnPath::~OnPath() {
+    std::error_code ignored;
+    fs::remove(link_, ignored);
+}
+
 ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
     if (const char* old = std::getenv(name)) previous_ = old;
     if (value) {

@@ -41,6 +41,18 @@ Finished runToEnd(const std::filesystem::path& program, const std::vector<std::s
 // (found with toolPath); empty when one of them is not installed.
 std::string pathHolding(const std::vector<std::string>& tools);
 
+// A program placed on the test's own PATH under a name, for one scope.
+class OnPath {
+  public:
+    OnPath(const std::filesystem::path& program, const std::string& name);
+    ~OnPath();
+    OnPath(const OnPath&) = delete;
+    OnPath& operator=(const OnPath&) = delete;
+
+  private:
+    std::filesystem::path link_;
+};
+
 // Sets (or, given std::nullopt, unsets) an environment variable, which started programs
 // inherit, for one scope.
 class ScopedEnv {
