@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite headless; then runs it again
-# built with the sanitizers, and runs every fuzz target.
+# Installs what is missing, builds, and runs the whole test suite headless; builds everything
+# again in Release with GCC and with clang; then runs the suite again built with the sanitizers,
+# and runs every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install_deps.sh
-scripts/build.sh
+scripts/install_deps.sh --for-tests
+CMAKE_ARGS="-DBUILD_TESTING=ON" scripts/build.sh
 cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 300
 cd ..
+scripts/release_builds.sh
 # The same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then every fuzz
 # target for FUZZ_SECONDS seconds, never fewer than 30.
 scripts/run_sanitized_tests.sh

@@ -59,6 +59,14 @@ std::vector<std::string> listFolder(const fs::path& folder) {
     return names;
 }
 
+std::string windowsProgramBytes() {
+    std::string bytes(0x80, '\0');
+    bytes.replace(0, 2, "MZ");
+    bytes[0x3C] = 0x40;
+    bytes.replace(0x40, 4, std::string("PE\0\0", 4));
+    return bytes;
+}
+
 std::string patternBytes(std::size_t size, unsigned seed) {
     std::string bytes(size, '\0');
     unsigned state = seed * 2654435761u + 1;
