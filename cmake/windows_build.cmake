@@ -47,7 +47,7 @@ ExternalProject_Add(pulsaro_windows
   BINARY_DIR ${windows_dir}
   CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
              -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
-             -DPULSARO_BUILD_TESTS=${PULSARO_BUILD_TESTS}
+             -DBUILD_TESTING=${BUILD_TESTING}
   # The inner build decides for itself what changed, every time.
   BUILD_ALWAYS ON
   BUILD_COMMAND ${CMAKE_COMMAND} --build ${windows_dir} --parallel ${cores}
@@ -56,7 +56,7 @@ ExternalProject_Add(pulsaro_windows
 set(PULSARO_WINDOWS_BUILD_DIR ${windows_dir})
 
 # ctest reads the Windows build's tests where that build wrote them.
-if(PULSARO_BUILD_TESTS)
+if(BUILD_TESTING)
   file(WRITE ${CMAKE_BINARY_DIR}/windows_tests.cmake "subdirs(\"${windows_dir}\")\n")
   set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY
     TEST_INCLUDE_FILES ${CMAKE_BINARY_DIR}/windows_tests.cmake)

@@ -31,6 +31,7 @@ enum class FailedRule {
     SizesDisagree,
     ReplyTooLong,
     EmptyFile,
+    NeedsWine,  // a Windows program, and no Wine on this host to start it
 };
 
 struct ErrorCode {

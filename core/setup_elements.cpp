@@ -47,4 +47,21 @@ const ElementSpec& spec(Element id) {
     return kElements[static_cast<std::size_t>(id)];
 }
 
+SpokenMark spokenMark(Element id) {
+    switch (id) {
+        case Picture5:
+            return {"Passo 1 eseguito",
+                    "Installazione files completata: il passo 1 \xC3\xA8 stato eseguito."};
+        case Picture7:
+            return {"Passo 2 eseguito",
+                    "Registrazione Ocx completata: il passo 2 \xC3\xA8 stato eseguito."};
+        case Picture2_0:
+        case Picture2_1:
+            return {"Passo 3 eseguito",
+                    "Installazione Macro completata: il passo 3 \xC3\xA8 stato eseguito."};
+        default:
+            return {};
+    }
+}
+
 }  // namespace pulsaro::setup

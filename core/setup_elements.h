@@ -65,6 +65,14 @@ constexpr int pixels(int twips) {
     return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
 }
 
+// What assistive technology says for a done-mark, which is shown only once its step has run: the
+// step it marks and that the step is done. Empty for the other elements.
+struct SpokenMark {
+    std::string_view name;
+    std::string_view description;
+};
+SpokenMark spokenMark(Element id);
+
 // The done-mark every picture box holds: a 16 x 16 traffic light, drawn at the box's top-left
 // corner without scaling.
 inline constexpr int kDoneMarkSize = 16;

@@ -2,6 +2,8 @@
 // the file named by PULSARO_STANDIN_MARKER, with its process id so a test can end it) and then
 // opens a small window, unless PULSARO_STANDIN_EXIT asks it to end at once.
 
+#include "about.h"
+
 #include <QApplication>
 #include <QLabel>
 
@@ -20,9 +22,18 @@ void recordStart(int argc) {
     }
 }
 
+constexpr pulsaro::About kAbout{
+    "Pulsaro_zentra.exe", "[--help | --version]",
+    "Stands in for the Pulsaro Zentra main application: adds a line to the file named by\n"
+    "PULSARO_STANDIN_MARKER, then opens a small window (or ends at once when\n"
+    "PULSARO_STANDIN_EXIT is set).\n"};
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> answered = pulsaro::answerAboutRequest(argc, argv, kAbout)) {
+        return *answered;
+    }
     recordStart(argc);
     if (std::getenv("PULSARO_STANDIN_EXIT")) return 0;
     QApplication app(argc, argv);

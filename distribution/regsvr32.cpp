@@ -3,6 +3,7 @@
 // removes it again. /s leaves out the confirmation. A refusal is one line on standard error and a
 // non-zero exit code, numbered as the platform's tool numbers them.
 
+#include "about.h"
 #include "drive.h"
 
 #include <fcntl.h>
@@ -131,9 +132,19 @@ bool updateList(const fs::path& list, const std::string& entry, bool unregister)
     return writeEntries(list, entries);
 }
 
+constexpr pulsaro::About kAbout{
+    "regsvr32", "[/u] [/s] control_file | --help | --version",
+    "Stands in for the control registration tool on a drive that is not a Wine prefix: records\n"
+    "the control's path in c:\\windows\\system32\\pulsaro_registered_controls.txt (/u removes\n"
+    "it; /s prints nothing). Exit status: 0 done, 1 bad arguments, 3 file missing, 4 not a\n"
+    "control, 5 list not writable.\n"};
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> answered = pulsaro::answerAboutRequest(argc, argv, kAbout)) {
+        return *answered;
+    }
     std::string why;
     const std::optional<Request> request = parseArguments(argc, argv, why);
     if (!request) return refuse(kBadArguments, why);

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build-win}
-scripts/install_windows_deps.sh
+scripts/install_deps.sh --for-tests
 
 cmake -S distribution/windows -B "$build" -G Ninja \
       -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" >/dev/null

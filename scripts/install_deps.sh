@@ -1,10 +1,23 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the tools need; quick when all are there.
+# Installs the Debian packages that are missing; quick when all are there.
+#   scripts/install_deps.sh                  what building and opening the setup window needs
+#   scripts/install_deps.sh --for-packages   that, and what making the .deb needs
+#   scripts/install_deps.sh --for-tests      all of it, and what the tests, the sanitizer and
+#                                            fuzz runs, the Windows build and Wine need
 set -euo pipefail
 
-packages=(cmake ninja-build g++ qt6-base-dev libcurl4-openssl-dev libgtest-dev
-          python3-pyftpdlib xvfb xauth xdotool x11-utils imagemagick fonts-liberation
-          clang libclang-rt-14-dev curl)
+# qt6-wayland: without it Qt aborts in a Wayland session that has no X server beside it.
+packages=(cmake ninja-build g++ qt6-base-dev libcurl4-openssl-dev qt6-wayland fonts-liberation)
+packaging=(dpkg-dev file)
+testing=(libgtest-dev python3 python3-pyftpdlib xvfb xauth xdotool x11-utils imagemagick
+         desktop-file-utils clang libclang-rt-14-dev curl
+         wine wine64 fonts-wine g++-mingw-w64-x86-64-posix googletest)
+case ${1:-} in
+  "") ;;
+  --for-packages) packages+=("${packaging[@]}") ;;
+  --for-tests) packages+=("${packaging[@]}" "${testing[@]}") ;;
+  *) echo "usage: $0 [--for-packages | --for-tests]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both hosts (the Linux build cross-builds the Windows programs
 # into build/windows) and runs the whole test suite headless, the Windows tests under Wine
-# included; then runs it again built with the sanitizers, and runs every fuzz target.
+# included; builds everything again in Release with GCC and with clang; then runs the suite
+# again built with the sanitizers, and runs every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install_deps.sh
-scripts/install_windows_deps.sh
-CMAKE_ARGS="-DPULSARO_WINDOWS=ON" scripts/build.sh
+scripts/install_deps.sh --for-tests
+CMAKE_ARGS="-DBUILD_TESTING=ON -DPULSARO_WINDOWS=ON" scripts/build.sh
 cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 300
 cd ..
+scripts/release_builds.sh
 # The same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then every fuzz
 # target for FUZZ_SECONDS seconds, never fewer than 30.
 scripts/run_sanitized_tests.sh

@@ -9,8 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 build_dir=${BUILD_DIR:-build}
-scripts/install_deps.sh
-scripts/install_windows_deps.sh
+scripts/install_deps.sh --for-tests
 BUILD_DIR=$build_dir CMAKE_ARGS="-DPULSARO_WINDOWS=ON" scripts/build.sh pulsaro_windows
 dist=$repo/$build_dir/windows/dist
 prefix=$repo/$build_dir/wine-prefix

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 repo=$(pwd)
 build_dir=${BUILD_DIR:-build}
-scripts/install_deps.sh
+scripts/install_deps.sh --for-tests
 BUILD_DIR=$build_dir scripts/build.sh distribution
 
 work=$(mktemp -d)

@@ -72,13 +72,16 @@ HostPath configuredDrive() {
     if (const char* configured = std::getenv("PULSARO_DRIVE_C"); configured && *configured) {
         return HostPath{configured, {}};
     }
+    if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix) {
+        return HostPath{fs::path(prefix) / "drive_c", {}};
+    }
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) {
         return HostPath{fs::path(data) / "pulsaro" / "drive_c", {}};
     }
     if (const char* home = std::getenv("HOME"); home && *home) {
         return HostPath{fs::path(home) / ".local" / "share" / "pulsaro" / "drive_c", {}};
     }
-    return failed("neither PULSARO_DRIVE_C nor HOME is set");
+    return failed("none of PULSARO_DRIVE_C, WINEPREFIX and HOME is set");
 }
 
 HostPath createDrive(const fs::path& root) {
@@ -138,6 +141,12 @@ HostPath driveRoot() {
         found = createDrive(configured.path);
     }
     return found;
+}
+
+fs::path winePrefixOf(const fs::path& drive) {
+    std::error_code ec;
+    const fs::path prefix = drive.parent_path();
+    return fs::is_regular_file(prefix / "system.reg", ec) ? prefix : fs::path();
 }
 
 bool isRelativePath(std::string_view windowsPath) {

@@ -15,10 +15,14 @@ struct HostPath {
     bool ok() const { return error.empty(); }
 };
 
-// The host folder that stands for c:\ : $PULSARO_DRIVE_C, else
+// The host folder that stands for c:\ : $PULSARO_DRIVE_C, else $WINEPREFIX/drive_c, else
 // ${XDG_DATA_HOME:-$HOME/.local/share}/pulsaro/drive_c. Created when missing, because a drive
 // root always exists; found and created once for each setting.
 HostPath driveRoot();
+
+// The Wine prefix a drive folder is the drive_c of: its parent, when that holds Wine's
+// system.reg. Empty for a drive that is not a Wine prefix's.
+std::filesystem::path winePrefixOf(const std::filesystem::path& drive);
 
 // Maps a Windows path ("c:\a\b", "C:/a/b", or a relative "a\b" against the current folder) onto
 // the host, resolving each component case-insensitively: an exact match wins, else the first

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 namespace pulsaro {
@@ -28,15 +29,10 @@ void write(HANDLE out, std::string_view text) {
 
 }  // namespace
 
-void printToConsole(std::string_view text) {
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (!usable(out)) {
-        if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
-        out = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                          nullptr);
-        if (!usable(out)) return;
-    }
-    write(out, text);
+void connectStandardOutput() {
+    if (usable(GetStdHandle(STD_OUTPUT_HANDLE)) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    FILE* console = nullptr;
+    _wfreopen_s(&console, L"CONOUT$", L"w", stdout);
 }
 
 void writeToStandardError(std::string_view text) {

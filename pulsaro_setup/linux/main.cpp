@@ -1,9 +1,28 @@
+#include "about.h"
 #include "setup_window.h"
 
 #include <QApplication>
 
+namespace {
+
+// Asked about itself, the setup answers before it opens a window, so no display is needed.
+std::optional<int> answerAboutRequest(int argc, char** argv) {
+    static constexpr pulsaro::About kAbout{
+        "setup_pulsaro_zentra", "[--help | --version]",
+        "Opens the Pulsaro Zentra setup window. Start it from the folder holding the files it\n"
+        "installs. The install tree goes below the folder that stands for c:\\ : "
+        "$PULSARO_DRIVE_C,\n"
+        "else $WINEPREFIX/drive_c, else ${XDG_DATA_HOME:-$HOME/.local/share}/pulsaro/drive_c.\n"};
+    return pulsaro::answerAboutRequest(argc, argv, kAbout);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (const std::optional<int> answered = answerAboutRequest(argc, argv)) return *answered;
     QApplication app(argc, argv);
+    // Wayland compositors find the menu entry, and with it the icon, by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("pulsaro-zentra-setup"));
     SetupWindow window;
     window.show();
     return QApplication::exec();

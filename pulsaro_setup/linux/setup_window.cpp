@@ -6,6 +6,8 @@
 
 #include "done_mark.xpm"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QLabel>
 
 #include <algorithm>
@@ -22,8 +24,26 @@ QRect boxOf(const ElementSpec& e) {
     return QRect(pixels(e.left), pixels(e.top), pixels(e.width), pixels(e.height));
 }
 
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 QString textOf(const ElementSpec& e) {
-    return QString::fromUtf8(e.text.data(), static_cast<qsizetype>(e.text.size()));
+    return fromUtf8(e.text);
+}
+
+// Screen readers present a done-mark as a picture, by its name and description.
+QAccessibleInterface* pictureBoxAccessible(const QString&, QObject* object) {
+    auto* box = dynamic_cast<PictureBox*>(object);
+    return box ? new QAccessibleWidget(box, QAccessible::Graphic) : nullptr;
+}
+
+PictureBox* doneMark(QWidget* parent, const ElementSpec& e, const QPixmap& picture) {
+    auto* box = new PictureBox(picture, parent);
+    const SpokenMark spoken = spokenMark(e.id);
+    box->setAccessibleName(fromUtf8(spoken.name));
+    box->setAccessibleDescription(fromUtf8(spoken.description));
+    return box;
 }
 
 // "MS Sans Serif" is not installed on this host; Liberation Sans, metrically close to the faces
@@ -59,20 +79,20 @@ SetupWindow::SetupWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setProgramTitle(texts::kSetupTitle);  // the program is this window
-    setWindowTitle(QString::fromUtf8(texts::kWindowCaption.data(),
-                                     static_cast<qsizetype>(texts::kWindowCaption.size())));
+    setWindowTitle(fromUtf8(texts::kWindowCaption));
     setFixedSize(pixels(kClientWidthTwips), pixels(kClientHeightTwips));
+    QAccessible::installFactory(pictureBoxAccessible);  // installed once however often it is called
     createElements();
     followTabIndex();
 }
 
 void SetupWindow::createElements() {
-    const QPixmap doneMark(done_mark_xpm);
+    const QPixmap picture(done_mark_xpm);
     for (const ElementSpec& e : kElements) {
         QWidget* w = nullptr;
         switch (e.kind) {
             case ElementKind::PictureBox: {
-                auto* box = new PictureBox(doneMark, this);
+                auto* box = doneMark(this, e, picture);
                 box->setClickHandler([this, id = e.id] { form_.Click(id); });
                 w = box;
                 break;

@@ -1,3 +1,4 @@
+#include "about.h"
 #include "console.h"
 #include "setup_window.h"
 #include "wide.h"
@@ -7,24 +8,28 @@
 #include <shellapi.h>
 
 #include <exception>
+#include <optional>
 #include <string>
-#include <string_view>
+#include <vector>
 
 namespace {
 
-constexpr std::string_view kHelp =
-    "setup_pulsaro_zentra.exe: installs Pulsaro Zentra into c:\\pulsaro_zentra.\n"
-    "Run it from the folder that holds the distribution files and press the buttons in order:\n"
-    "\"Passo 1\" copies the files, \"Passo 2\" registers the controls, \"Avvia Pulsaro\" starts\n"
-    "the application. PULSARO_DRIVE_C, when set, names a folder that stands for c:\\.\n";
-constexpr std::string_view kVersion = "setup_pulsaro_zentra.exe 1.0\n";
-
-std::wstring firstArgument() {
+// Asked about itself, the setup answers before it opens a window.
+std::optional<int> answerAboutRequest() {
+    static constexpr pulsaro::About kAbout{
+        "setup_pulsaro_zentra.exe", "[--help | --version]",
+        "Opens the Pulsaro Zentra setup window. Start it from the folder holding the files it\n"
+        "installs. The install tree goes below c:\\, or below the folder that PULSARO_DRIVE_C\n"
+        "names when it is set.\n"};
     int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::wstring first = arguments && count > 1 ? arguments[1] : L"";
-    LocalFree(arguments);
-    return first;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 0; wide && i < count; ++i) arguments.push_back(pulsaro::narrow(wide[i]));
+    LocalFree(wide);
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+    pulsaro::connectStandardOutput();
+    return pulsaro::answerAboutRequest(static_cast<int>(argv.size()), argv.data(), kAbout);
 }
 
 int runMessageLoop(SetupWindow& window) {
@@ -40,11 +45,7 @@ int runMessageLoop(SetupWindow& window) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showState) {
-    const std::wstring first = firstArgument();
-    if (first == L"--help" || first == L"--version") {
-        pulsaro::printToConsole(first == L"--help" ? kHelp : kVersion);
-        return 0;
-    }
+    if (const std::optional<int> answered = answerAboutRequest()) return *answered;
     try {
         SetupWindow window(instance);
         window.open(showState);

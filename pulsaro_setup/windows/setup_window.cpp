@@ -53,6 +53,12 @@ const wchar_t* classOf(const ElementSpec& e) {
     return e.kind == ElementKind::PushButton ? L"BUTTON" : L"STATIC";
 }
 
+// A picture box says through its text, which it never draws, what screen readers name it: the
+// step it marks and that the step is done.
+std::string_view textOf(const ElementSpec& e) {
+    return e.kind == ElementKind::PictureBox ? spokenMark(e.id).name : e.text;
+}
+
 // The elements by tab index: creating them in this order makes it their tab order.
 std::vector<const ElementSpec*> inTabOrder() {
     std::vector<const ElementSpec*> order;
@@ -113,7 +119,7 @@ SetupWindow::~SetupWindow() {
 void SetupWindow::createElements() {
     for (const ElementSpec* e : inTabOrder()) {
         HWND control = CreateWindowExW(
-            0, classOf(*e), widen(e->text).c_str(), styleOf(*e), scaled(e->left), scaled(e->top),
+            0, classOf(*e), widen(textOf(*e)).c_str(), styleOf(*e), scaled(e->left), scaled(e->top),
             scaled(e->width), scaled(e->height), window_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(e->id))), instance_, nullptr);
         if (!control) throw std::runtime_error("cannot create " + std::string(e->name));

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 namespace fs = std::filesystem;
 using namespace pulsaro;
@@ -19,22 +20,46 @@ TEST(DriveRoot, FollowsTheConfiguredFolderAndItsFallbacks) {
     const fs::path configured = t.base() / "elsewhere" / "c";
     {
         ScopedEnv drive("PULSARO_DRIVE_C", configured.c_str());
+        ScopedEnv prefix("WINEPREFIX", (t.base() / "prefix").c_str());
         const HostPath root = driveRoot();
         ASSERT_TRUE(root.ok()) << root.error;
         EXPECT_EQ(root.path, configured);
         EXPECT_TRUE(fs::is_directory(configured)) << "a drive root always exists";
     }
-    {
+    struct Fallback {
+        const char* name;
+        std::optional<std::string> winePrefix, dataHome, home;
+        fs::path expected;
+    };
+    const fs::path base = t.base();
+    const Fallback fallbacks[] = {
+        {"the Wine prefix's drive", (base / "prefix").string(), (base / "data").string(),
+         std::nullopt, base / "prefix" / "drive_c"},
+        {"the XDG data folder", std::nullopt, (base / "data").string(), std::nullopt,
+         base / "data" / "pulsaro" / "drive_c"},
+        {"the home folder", "", std::nullopt, (base / "home").string(),
+         base / "home" / ".local" / "share" / "pulsaro" / "drive_c"},
+    };
+    for (const Fallback& f : fallbacks) {
+        SCOPED_TRACE(f.name);
         ScopedEnv drive("PULSARO_DRIVE_C", std::nullopt);
-        ScopedEnv data("XDG_DATA_HOME", (t.base() / "data").c_str());
-        EXPECT_EQ(driveRoot().path, t.base() / "data" / "pulsaro" / "drive_c");
+        ScopedEnv prefix("WINEPREFIX", f.winePrefix);
+        ScopedEnv data("XDG_DATA_HOME", f.dataHome);
+        ScopedEnv home("HOME", f.home);
+        EXPECT_EQ(driveRoot().path, f.expected);
     }
-    {
-        ScopedEnv drive("PULSARO_DRIVE_C", std::nullopt);
-        ScopedEnv data("XDG_DATA_HOME", std::nullopt);
-        ScopedEnv home("HOME", (t.base() / "home").c_str());
-        EXPECT_EQ(driveRoot().path, t.base() / "home" / ".local" / "share" / "pulsaro" / "drive_c");
-    }
+}
+
+TEST(WinePrefixOf, IsTheDrivesParentWhenThatHoldsWinesRegistry) {
+    TempDrive t;
+    fs::create_directories(t.base() / "prefix" / "drive_c");
+    writeFile(t.base() / "prefix" / "system.reg", "WINE REGISTRY Version 2\n");
+    fs::create_directories(t.base() / "folder_reg" / "system.reg");
+    fs::create_directories(t.base() / "folder_reg" / "drive_c");
+    EXPECT_EQ(winePrefixOf(t.base() / "prefix" / "drive_c"), t.base() / "prefix");
+    EXPECT_EQ(winePrefixOf(t.drive()), fs::path()) << "a drive folder of its own";
+    EXPECT_EQ(winePrefixOf(t.base() / "folder_reg" / "drive_c"), fs::path())
+        << "system.reg must be a file";
 }
 
 TEST(ResolvePath, MapsWindowsSpellingsOntoTheDrive) {

@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 namespace fs = std::filesystem;
 using namespace pulsaro;
@@ -106,6 +107,118 @@ TEST(Shell, FindsProgramsThePlatformWayAndFailsForMissingOnes) {
     writeFile(t.onDrive("not_runnable.exe"), "just text");
     EXPECT_FALSE(Shell(R"(c:\not_runnable.exe)", kMinimizedFocus)) << "a failed start is detected";
     unsetenv("RECORDER_OUTPUT");
+}
+
+// Makes the drive a Wine prefix's drive_c: its parent holds Wine's registry.
+void makeDriveAWinePrefix(const TempDrive& t) {
+    writeFile(t.base() / "system.reg", "WINE REGISTRY Version 2\n");
+}
+
+TEST(Shell, StandInsReplaceOnlyTheSystemFoldersOfADriveThatIsNotAWinePrefix) {
+    struct Case {
+        const char* name;
+        bool winePrefix;
+        bool inSystem32;
+        bool onPath;
+        const char* runs;  // the folder of the program started, or nullptr for none found
+    };
+    const Case cases[] = {
+        {"stand-in alone", false, false, false, "system_standins"},
+        {"the system folder first", false, true, false, "system32"},
+        {"the stand-in before PATH", false, false, true, "system_standins"},
+        {"a prefix: stand-in never", true, false, false, nullptr},
+        {"a prefix: its system folder", true, true, true, "system32"},
+        {"a prefix: then PATH", true, false, true, "bin"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDrive t;
+        if (c.winePrefix) makeDriveAWinePrefix(t);
+        fs::create_directories(t.dist() / "system_standins");
+        fs::copy_file(RECORDER, t.dist() / "system_standins" / "probe_tool");
+        if (c.inSystem32) {
+            fs::create_directories(t.onDrive("windows/system32"));
+            fs::copy_file(RECORDER, t.onDrive("windows/system32/probe_tool.exe"));
+        }
+        std::optional<OnPath> onPath;
+        if (c.onPath) onPath.emplace(RECORDER, "probe_tool");
+        const fs::path output = t.base() / "record.txt";
+        const ScopedEnv recorder("RECORDER_OUTPUT", output.string());
+
+        const OpResult result = Shell("probe_tool  one", kMinimizedFocus);
+        ASSERT_EQ(result.ok(), c.runs != nullptr) << result.reason();
+        if (!c.runs) {
+            EXPECT_EQ(result.code(), ErrorCode::rule(FailedRule::ProgramNotFound));
+            continue;
+        }
+        recordHolding(output, "finished");
+        const std::vector<std::string> record = linesOf(output);
+        ASSERT_GE(record.size(), 2u);
+        EXPECT_EQ(
+            fs::path(record[1].substr(std::string("program ").size())).parent_path().filename(),
+            c.runs);
+    }
+}
+
+TEST(Shell, StartsAWindowsProgramThroughWineInThePrefixOfTheDrive) {
+    struct Case {
+        const char* name;
+        bool winePrefix;
+        std::optional<std::string> inherited;
+        const char* expected;  // the WINEPREFIX Wine is given; nullptr: the drive's parent
+    };
+    const Case cases[] = {
+        {"the drive's prefix replaces another", true, "/another/prefix", nullptr},
+        {"the drive's prefix", true, std::nullopt, nullptr},
+        {"not a prefix: Wine's own choice", false, "/another/prefix", "/another/prefix"},
+        {"not a prefix, none given", false, std::nullopt, "unset"},
+    };
+    const OnPath wine(RECORDER, "wine");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDrive t;
+        if (c.winePrefix) makeDriveAWinePrefix(t);
+        fs::create_directories(t.onDrive("apps"));
+        writeFile(t.onDrive("apps/Prog.exe"), windowsProgramBytes());
+        const fs::path output = t.base() / "record.txt";
+        const ScopedEnv recorder("RECORDER_OUTPUT", output.string());
+        const ScopedEnv prefix("WINEPREFIX", c.inherited);
+
+        ASSERT_TRUE(Shell(R"(c:\APPS\prog  one  two)", kMinimizedFocus));
+        const std::string expectedPrefix = c.expected ? c.expected : t.base().string();
+        EXPECT_NE(recordHolding(output, "finished")
+                      .find("count 3\n[" + t.onDrive("apps/Prog.exe").string() +
+                            "]\n[one]\n[two]\nWINEPREFIX " + expectedPrefix + "\n"),
+                  std::string::npos)
+            << readFile(output);
+    }
+}
+
+TEST(Shell, AWindowsProgramWithoutWineFailsSayingWineIsNeeded) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        ErrorCode code;
+    };
+    std::string mzOnly = windowsProgramBytes();
+    mzOnly.replace(0x40, 2, "NE");
+    const Case cases[] = {
+        {"a Windows program", windowsProgramBytes(), ErrorCode::rule(FailedRule::NeedsWine)},
+        {"\"MZ\" without the PE signature", mzOnly, ErrorCode::system(ENOEXEC)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDrive t;
+        makeDriveAWinePrefix(t);
+        writeFile(t.onDrive("prog.exe"), c.bytes);
+        fs::permissions(t.onDrive("prog.exe"), fs::perms(0755));
+        const OpResult result = Shell(R"(c:\prog.exe)", kMinimizedFocus);
+        EXPECT_FALSE(result);
+        EXPECT_EQ(result.code(), c.code) << result.reason();
+        EXPECT_EQ(result.reason().find("Wine") != std::string::npos,
+                  c.code == ErrorCode::rule(FailedRule::NeedsWine))
+            << result.reason();
+    }
 }
 
 }  // namespace

@@ -23,7 +23,9 @@ struct Outcome {
 
 QProcess* startTool(const QStringList& arguments) {
     auto* tool = new QProcess;
-    tool->start(QString::fromStdString((builtDistribution() / "regsvr32").string()), arguments);
+    tool->start(
+        QString::fromStdString((builtDistribution() / "system_standins" / "regsvr32").string()),
+        arguments);
     return tool;
 }
 

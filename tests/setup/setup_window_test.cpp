@@ -7,6 +7,7 @@
 #include "texts.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QMenuBar>
@@ -147,6 +148,33 @@ TEST_F(SetupWindowTest, EachStepShowsOnlyItsOwnMarkAndTheRegistrationMarkShowsTh
         EXPECT_EQ(visibleMarks(fresh), c.shown);
     }
     EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(SetupWindowTest, EachDoneMarkTellsAScreenReaderThatItsStepIsDone) {
+    struct Case {
+        Element mark;
+        Element step;
+        Element rowLabel;
+        const char* name;
+    };
+    const Case cases[] = {
+        {Element::Picture5, Element::Command1, Element::Label6, "Passo 1 eseguito"},
+        {Element::Picture7, Element::Command6, Element::Label5, "Passo 2 eseguito"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QAccessibleInterface* mark = QAccessible::queryAccessibleInterface(window.element(c.mark));
+        ASSERT_NE(mark, nullptr);
+        EXPECT_EQ(mark->role(), QAccessible::Graphic);
+        EXPECT_EQ(mark->text(QAccessible::Name), QString::fromUtf8(c.name));
+        const QString description = mark->text(QAccessible::Description);
+        EXPECT_TRUE(description.startsWith(textOf(window.element(c.rowLabel)).trimmed()))
+            << description.toStdString();
+        EXPECT_TRUE(description.contains(QStringLiteral("eseguito"))) << description.toStdString();
+        EXPECT_TRUE(mark->state().invisible) << "nothing to hear before the step ran";
+        QTest::mouseClick(window.element(c.step), Qt::LeftButton);
+        EXPECT_FALSE(mark->state().invisible);
+    }
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Form1"));
 }
 
 TEST_F(SetupWindowTest, DoneMarkIsASixteenPixelTrafficLightDrawnUnscaledAtTheTopLeft) {

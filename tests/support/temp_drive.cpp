@@ -15,12 +15,16 @@ namespace pulsaro::test {
 
 namespace {
 
-// A new folder of its own in the temporary folder, whoever else makes folders there.
+// A new folder of its own in the temporary folder, whoever else makes folders there, named as
+// mkdtemp would name it.
 fs::path newTemporaryFolder() {
+    static constexpr std::string_view kLetters =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device entropy;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path candidate =
-            fs::temp_directory_path() / ("pulsaro-test-" + std::to_string(entropy()));
+        std::string name = "pulsaro-test-";
+        for (int i = 0; i < 6; ++i) name.push_back(kLetters[entropy() % kLetters.size()]);
+        const fs::path candidate = fs::temp_directory_path() / name;
         if (fs::create_directory(candidate)) {
             fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace);
             return fs::canonical(candidate);
@@ -79,6 +83,14 @@ std::vector<std::string> listFolder(const fs::path& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string windowsProgramBytes() {
+    std::string bytes(0x80, '\0');
+    bytes.replace(0, 2, "MZ");
+    bytes[0x3C] = 0x40;
+    bytes.replace(0x40, 4, std::string("PE\0\0", 4));
+    return bytes;
 }
 
 std::string patternBytes(std::size_t size, unsigned seed) {

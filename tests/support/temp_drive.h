@@ -48,6 +48,9 @@ void writeFile(const std::filesystem::path& path, std::string_view bytes);
 std::string readFile(const std::filesystem::path& path);
 // The names in a folder, sorted, so tests can assert exactly what is left on disk.
 std::vector<std::string> listFolder(const std::filesystem::path& folder);
+// The first bytes of a Windows executable, as far as telling one goes: "MZ", and at 0x3C the
+// offset of "PE\0\0".
+std::string windowsProgramBytes();
 // A deterministic byte pattern of the given size, different for each seed.
 std::string patternBytes(std::size_t size, unsigned seed);
 

@@ -123,7 +123,6 @@ std::string preparePrefix(const fs::path& prefix, const std::vector<std::string>
 }  // namespace
 
 void WinePrefixTest::SetUp() {
-    // The test's own PATH is empty (hermetic.h): wine is looked for where the caller's PATH says.
     wineProgram_ = toolPath("wine");
     if (wineProgram_.empty())
         GTEST_SKIP() << "wine is not installed (Debian packages wine, wine64)";

@@ -3,6 +3,7 @@
 // seen through screenshots, its message box read with window_probe, judged by the tree it leaves
 // on the drive and the registrations it leaves in the prefix's registry.
 
+#include "about.h"
 #include "dist_files.h"
 #include "process_support.h"
 #include "setup_elements.h"
@@ -271,11 +272,18 @@ TEST_F(WindowsSetup, EnterAtOnceShowsTheStartMessageWhichHoldsTheWindowUntilAnsw
 }
 
 TEST_F(WindowsSetup, HelpAndVersionPrintAndOpenNoWindow) {
-    for (const char* option : {"--help", "--version"}) {
-        const ProgramRun run = wine({(kWindowsDist / "setup_pulsaro_zentra.exe").string(), option},
-                                    {"DISPLAY=" + x.display()});
-        EXPECT_EQ(run.exitCode, 0) << option;
-        EXPECT_TRUE(run.output.starts_with("setup_pulsaro_zentra.exe")) << run.output;
+    struct Case {
+        const char* option;
+        std::string starts;
+    };
+    for (const Case& c :
+         {Case{"--help", "Usage: setup_pulsaro_zentra.exe [--help | --version]\n"},
+          Case{"--version", "setup_pulsaro_zentra.exe " + std::string(version())}}) {
+        ProgramRun run = wine({(kWindowsDist / "setup_pulsaro_zentra.exe").string(), c.option},
+                              {"DISPLAY=" + x.display()});
+        EXPECT_EQ(run.exitCode, 0) << c.option;
+        std::erase(run.output, '\r');  // text written on Windows ends its lines in CR LF
+        EXPECT_TRUE(run.output.starts_with(c.starts)) << run.output;
     }
     EXPECT_TRUE(x.xdotool({"search", "--onlyvisible", "--name", "."}).empty());
     EXPECT_EQ(listFolder(drive.drive()), std::vector<std::string>{});

@@ -157,7 +157,9 @@ TEST_F(SetupWindowTest, OpensWithEveryElementInItsPlaceTextAndFont) {
         } else {
             EXPECT_EQ(box, expectedBox(e));
         }
-        EXPECT_EQ(textOf(control), e.text);
+        // A picture box's text is what screen readers say for it; it is never drawn.
+        EXPECT_EQ(textOf(control),
+                  e.kind == ElementKind::PictureBox ? spokenMark(e.id).name : e.text);
         switch (e.kind) {
             case ElementKind::PictureBox:
                 EXPECT_EQ(styleOf(control) & (SS_TYPEMASK | SS_NOTIFY), SS_OWNERDRAW | SS_NOTIFY);

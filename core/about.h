@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace pulsaro {
+
+// What a program says about itself when asked on its command line.
+struct About {
+    std::string_view program;  // the name it is started by
+    std::string_view usage;    // what follows the name on the usage line
+    std::string_view purpose;  // one paragraph, lines ending in '\n'
+};
+
+// The version of every program built from this tree.
+std::string_view version();
+
+// Answers --help or --version, whichever comes first among the arguments, on standard output and
+// gives the exit status (0, or 1 when standard output could not take the answer): the program
+// then ends without doing anything else. Gives nothing for any other arguments, which the
+// programs ignore.
+std::optional<int> answerAboutRequest(int argc, const char* const* argv, const About& about);
+
+}  // namespace pulsaro
