@@ -31,6 +31,7 @@ enum class FailedRule {
     SizesDisagree,
     ReplyTooLong,
     EmptyFile,
+    UnreadableSize,
 };
 
 struct ErrorCode {

@@ -71,21 +71,6 @@ std::optional<std::string> buildUrl(CURLU* handle, const std::string& serverUrl,
     return std::nullopt;
 }
 
-// The size in a reply to SIZE ("213 <digits>"); -1 for any other reply line.
-curl_off_t announcedSizeIn(std::string_view reply) {
-    constexpr std::string_view kSizeReply = "213 ";
-    if (reply.substr(0, kSizeReply.size()) != kSizeReply) return -1;
-    reply.remove_prefix(kSizeReply.size());
-    while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) reply.remove_suffix(1);
-    if (reply.empty() || reply.size() > 18) return -1;
-    curl_off_t size = 0;
-    for (char c : reply) {
-        if (c < '0' || c > '9') return -1;
-        size = size * 10 + (c - '0');
-    }
-    return size;
-}
-
 // libcurl counts its time-outs in whole seconds; a shorter request time-out still gets one.
 long wholeSeconds(milliseconds timeout) {
     return std::max(1L, static_cast<long>((timeout.count() + 999) / 1000));
@@ -154,8 +139,9 @@ class CurlInet::Request {
         curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, 0L);  // binary: the bytes as stored
         curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
         // curl would stop reading at the size the server announced and call a longer file
-        // complete; so the size is asked for here (a server may decline) and checked against
-        // everything the data connection delivers.
+        // complete, and would trust only one of the sizes a server states; so the size is asked
+        // for here (a server may decline), every reply goes to the sink, which holds the
+        // download to each size stated, and curl takes whatever the data connection delivers.
         curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
         curl_easy_setopt(easy, CURLOPT_PREQUOTE, sizeQuery_.get());
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Request::onReply);
@@ -186,9 +172,8 @@ class CurlInet::Request {
                 "the server sent a reply line of " + std::to_string(size * count) + " bytes");
             return 0;
         }
-        const curl_off_t announced = announcedSizeIn(std::string_view(line, size * count));
-        if (announced >= 0) request->sink_.announceLength(announced);
-        return size * count;
+        return request->sink_.serverReplied(std::string_view(line, size * count)) ? size * count
+                                                                                  : 0;
     }
 
     static size_t onData(char* data, size_t size, size_t count, void* self) {

@@ -45,32 +45,37 @@ void expectOldApplicationKept(const TempDrive& t, const std::string& oldApp, con
               std::vector<std::string>{"pulsaro_zentra_update.exe"});
 }
 
-FtpFaults sendsMoreThanAnnounced() {
-    FtpFaults f;
-    f.sizeDelta = -1000;
-    return f;
-}
-
-FtpFaults longReplyAt(const char* command) {
-    FtpFaults f;
-    f.longReplyAt = command;
-    f.longReplyLength = 70000;
-    return f;
-}
-
 struct ServerFault {
     const char* description;
     FtpFaults faults;
     bool updates;
 };
 
+// Every size a server states must hold, however it states it; only a server that states none
+// has its bytes taken as they came.
 const ServerFault kServerFaults[] = {
     {"no fault: the same run updates", {}, true},
-    {"the server sends more bytes than it announced", sendsMoreThanAnnounced(), false},
-    {"a greeting line longer than 64 KiB", longReplyAt("BANNER"), false},
-    {"a login reply line longer than 64 KiB", longReplyAt("PASS"), false},
-    {"a size reply line longer than 64 KiB", longReplyAt("SIZE"), false},
-    {"a transfer reply line longer than 64 KiB", longReplyAt("RETR"), false},
+    {"the server sends more bytes than it announced", {.sizeDelta = -1000}, false},
+    {"SIZE refused, the opening reply states the size, the transfer is cut and reported complete",
+     {.announceNoSize = true, .openingSizeDelta = 0, .cutAfterBytes = 300000},
+     false},
+    {"a SIZE reply with trailing blanks, the transfer cut and reported complete",
+     {.sizeReply = "213 %d \t", .cutAfterBytes = 300000},
+     false},
+    {"a SIZE reply with trailing blanks, the whole file sent", {.sizeReply = "213 %d \t"}, true},
+    {"SIZE refused, the opening reply states more than is sent",
+     {.announceNoSize = true, .openingSizeDelta = 1000},
+     false},
+    {"SIZE refused, the opening reply states less than is sent",
+     {.announceNoSize = true, .openingSizeDelta = -1000},
+     false},
+    {"the opening reply and SIZE disagree", {.openingSizeDelta = 1}, false},
+    {"the file grows while it is sent", {.openingSizeDelta = 0, .growWhileSending = 1000}, false},
+    {"a SIZE reply whose number cannot be read", {.sizeReply = "213 about %d bytes"}, false},
+    {"a greeting line longer than 64 KiB", {.longReplyAt = "BANNER"}, false},
+    {"a login reply line longer than 64 KiB", {.longReplyAt = "PASS"}, false},
+    {"a size reply line longer than 64 KiB", {.longReplyAt = "SIZE"}, false},
+    {"a transfer reply line longer than 64 KiB", {.longReplyAt = "RETR"}, false},
 };
 
 TEST(UpdaterFaults, AHostileServerNeverCostsTheInstalledApplication) {
@@ -88,6 +93,7 @@ TEST(UpdaterFaults, AHostileServerNeverCostsTheInstalledApplication) {
 
         if (fault.updates) {
             EXPECT_EQ(run.exitStatus, 0);
+            EXPECT_EQ(run.messages, said(texts::kUpdated));
             EXPECT_TRUE(readFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")) == newApp);
         } else {
             expectOldApplicationKept(t, oldApp, run);
