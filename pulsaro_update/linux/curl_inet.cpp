@@ -208,6 +208,8 @@ CurlInet::CurlInet() {
     curlTimer_.setSingleShot(true);
     QObject::connect(&curlTimer_, &QTimer::timeout, &curlTimer_,
                      [this] { drive(CURL_SOCKET_TIMEOUT, 0); });
+    timeOutCheck_.setInterval(std::chrono::milliseconds(500));
+    QObject::connect(&timeOutCheck_, &QTimer::timeout, &timeOutCheck_, [this] { checkTimeOuts(); });
 }
 
 CurlInet::~CurlInet() {
@@ -221,7 +223,10 @@ OpResult CurlInet::Start(const std::string& serverUrl, const GetCommand& get,
                          const FailureOf& failure) {
     auto request = std::make_unique<Request>(multi_.get(), failure);
     OpResult started = request->start(serverUrl, get, *this, requestTimeout());
-    if (started) request_ = std::move(request);
+    if (started) {
+        request_ = std::move(request);
+        timeOutCheck_.start();
+    }
     return started;
 }
 
@@ -230,6 +235,7 @@ void CurlInet::Cancel() {
 }
 
 void CurlInet::end(OpResult outcome) {
+    timeOutCheck_.stop();
     request_.reset();
     Finish(std::move(outcome));
 }
@@ -287,6 +293,16 @@ void CurlInet::drive(curl_socket_t socket, int events) {
     int running = 0;
     curl_multi_socket_action(multi_.get(), socket, events, &running);
     collectFinished();
+}
+
+// An action on a socket, even with nothing to read or write, runs the request's state machine,
+// which is where libcurl looks at the time-out of a wait for a reply.
+void CurlInet::checkTimeOuts() {
+    std::vector<curl_socket_t> sockets;
+    for (const auto& watched : watches_) sockets.push_back(watched.first);
+    for (curl_socket_t socket : sockets) {
+        if (request_) drive(socket, 0);
+    }
 }
 
 void CurlInet::collectFinished() {
