@@ -30,6 +30,9 @@ namespace pulsaro {
 // looked up in the current folder, then in the running program's own folder.
 [[nodiscard]] OpResult FileCopy(std::string_view source, std::string_view destination) noexcept;
 
+// The size in bytes of a regular file.
+[[nodiscard]] OpResult FileLen(std::string_view path, std::int64_t& length) noexcept;
+
 // Window style 2: minimised, taking the focus.
 inline constexpr int kMinimizedFocus = 2;
 

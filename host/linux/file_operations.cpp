@@ -216,6 +216,21 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
                              ErrorCode::system(ENOMEM));
 }
 
+OpResult FileLen(std::string_view path, std::int64_t& length) noexcept try {
+    const FailureOf fail("FileLen", inQuotes(path));
+    const HostPath resolved = resolvePathToFollow(path);
+    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
+    struct stat info {};
+    if (::stat(resolved.path.c_str(), &info) != 0) return systemFailure(fail, errno);
+    if (!S_ISREG(info.st_mode)) {
+        return fail(FailedRule::NotARegularFile, resolved.path.string() + " is not a file");
+    }
+    length = info.st_size;
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("FileLen", inQuotes(path), e.what(), ErrorCode::system(ENOMEM));
+}
+
 bool SameContents(std::string_view pathA, std::string_view pathB) noexcept try {
     const HostPath a = resolvePath(pathA);
     const HostPath b = resolvePath(pathB);

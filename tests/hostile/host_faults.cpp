@@ -1,6 +1,9 @@
 #include "host_faults.h"
 
+#include <fcntl.h>
 #include <grp.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,6 +50,33 @@ bool asOrdinaryUser(const std::function<bool()>& check) {
 void makeUnreadableByIoError(const fs::path& where) {
     // Offset 0 of a process's memory is never mapped: reading there fails with EIO.
     fs::create_symlink("/proc/self/mem", where);
+}
+
+ImmutableFile::~ImmutableFile() {
+    if (file_.empty()) return;
+    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+        flags &= ~FS_IMMUTABLE_FL;
+        ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    if (fd >= 0) ::close(fd);
+}
+
+std::string ImmutableFile::set(const fs::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    int flags = 0;
+    std::string refused;
+    if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
+        refused = std::strerror(errno);
+    } else {
+        flags |= FS_IMMUTABLE_FL;
+        if (::ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0) refused = std::strerror(errno);
+    }
+    ::close(fd);
+    if (refused.empty()) file_ = file;
+    return refused;
 }
 
 }  // namespace pulsaro::test

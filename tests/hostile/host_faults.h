@@ -30,4 +30,21 @@ bool asOrdinaryUser(const std::function<bool()>& check);
 // A source whose bytes cannot be read: opening it works, the first read fails with an I/O error.
 void makeUnreadableByIoError(const std::filesystem::path& where);
 
+// A file flagged immutable (chattr +i): not even root may replace or remove it. Needs
+// CAP_LINUX_IMMUTABLE and a file system that keeps the flag; set() says why when refused. The
+// flag is cleared when the object goes.
+class ImmutableFile {
+  public:
+    ImmutableFile() = default;
+    ~ImmutableFile();
+    ImmutableFile(const ImmutableFile&) = delete;
+    ImmutableFile& operator=(const ImmutableFile&) = delete;
+
+    // Empty on success, else the reason the host gave.
+    std::string set(const std::filesystem::path& file);
+
+  private:
+    std::filesystem::path file_;
+};
+
 }  // namespace pulsaro::test

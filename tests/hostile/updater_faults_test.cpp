@@ -1,6 +1,7 @@
-// The updater against a hostile server and a full disk. Whatever happens, the installed
-// application is the old file or the new one, whole; the message and the exit status say which;
-// and no transient or temporary file is left in the install tree.
+// The updater against a hostile server, a full disk and an installed application it cannot
+// replace. Whatever happens, the installed application is the old file or the new one, whole; the
+// copy outside the install root goes only once the new one is installed; the message and the exit
+// status say which; and no transient or temporary file is left in the install tree.
 
 #include "ftp_server.h"
 #include "host_faults.h"
@@ -13,6 +14,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +37,10 @@ UpdateRun runUpdater(const std::string& url) {
     return {status, box.messages};
 }
 
+constexpr const char* kOutsideCopy = "outside copy";
+
+// The run failed and said so; the install tree, with the copy outside the install root, is
+// exactly as it was.
 void expectOldApplicationKept(const TempDrive& t, const std::string& oldApp, const UpdateRun& run) {
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.messages, said(texts::kNotUpdated));
@@ -43,12 +50,16 @@ void expectOldApplicationKept(const TempDrive& t, const std::string& oldApp, con
               (std::vector<std::string>{"Pulsaro_zentra.exe", "QUORVIN", "_Pulsaro"}));
     EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/_Pulsaro")),
               std::vector<std::string>{"pulsaro_zentra_update.exe"});
+    EXPECT_EQ(listFolder(t.onDrive("pulsaro")), std::vector<std::string>{"pulsaro_zentra.exe"});
+    const fs::path outside = t.onDrive("pulsaro/pulsaro_zentra.exe");
+    EXPECT_TRUE(fs::exists(outside) && readFile(outside) == kOutsideCopy);
 }
 
 struct ServerFault {
     const char* description;
     FtpFaults faults;
     bool updates;
+    std::size_t remoteBytes = 1 << 20;
 };
 
 // Every size a server states must hold, however it states it; only a server that states none
@@ -72,6 +83,7 @@ const ServerFault kServerFaults[] = {
     {"the opening reply and SIZE disagree", {.openingSizeDelta = 1}, false},
     {"the file grows while it is sent", {.openingSizeDelta = 0, .growWhileSending = 1000}, false},
     {"a SIZE reply whose number cannot be read", {.sizeReply = "213 about %d bytes"}, false},
+    {"an empty file, downloaded whole, is no application", {}, false, 0},
     {"a greeting line longer than 64 KiB", {.longReplyAt = "BANNER"}, false},
     {"a login reply line longer than 64 KiB", {.longReplyAt = "PASS"}, false},
     {"a size reply line longer than 64 KiB", {.longReplyAt = "SIZE"}, false},
@@ -83,8 +95,8 @@ TEST(UpdaterFaults, AHostileServerNeverCostsTheInstalledApplication) {
         SCOPED_TRACE(fault.description);
         TempDrive t;
         const std::string oldApp = patternBytes(300000, 1);
-        const std::string newApp = patternBytes(1 << 20, 2);
-        installForUpdate(t, oldApp);
+        const std::string newApp = patternBytes(fault.remoteBytes, 2);
+        installForUpdate(t, oldApp, kOutsideCopy);
         FtpServer server(fault.faults);
         server.putFile(kRemoteApp, newApp);
         CapturedDiagnostics diagnostics;
@@ -95,10 +107,57 @@ TEST(UpdaterFaults, AHostileServerNeverCostsTheInstalledApplication) {
             EXPECT_EQ(run.exitStatus, 0);
             EXPECT_EQ(run.messages, said(texts::kUpdated));
             EXPECT_TRUE(readFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")) == newApp);
+            EXPECT_EQ(listFolder(t.onDrive("pulsaro")), std::vector<std::string>{});
         } else {
             expectOldApplicationKept(t, oldApp, run);
         }
         EXPECT_EQ(leftoverTemporaries(t.drive()), std::vector<std::string>{});
+    }
+}
+
+struct Unreplaceable {
+    const char* description;
+    // Makes the installed application impossible to replace; a reason when the host refuses.
+    std::function<std::string(const fs::path& installed, ImmutableFile& immutable)> make;
+};
+
+// The download and its staging succeed, the copy over the installed application does not: the
+// copy outside the install root stays.
+TEST(UpdaterFaults, AnApplicationThatCannotBeReplacedKeepsTheOutsideCopy) {
+    const Unreplaceable cases[] = {
+        {"read-only",
+         [](const fs::path& installed, ImmutableFile&) {
+             fs::permissions(installed, fs::perms(0444));
+             return std::string();
+         }},
+        {"immutable", [](const fs::path& installed,
+                         ImmutableFile& immutable) { return immutable.set(installed); }},
+    };
+    for (const Unreplaceable& c : cases) {
+        SCOPED_TRACE(c.description);
+        TempDrive t;
+        const std::string oldApp = patternBytes(300000, 5);
+        installForUpdate(t, oldApp, kOutsideCopy);
+        const fs::path installed = t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe");
+        ImmutableFile immutable;
+        if (const std::string refused = c.make(installed, immutable); !refused.empty()) {
+            std::cout << c.description << ": not tried, the host refused (" << refused << ")\n";
+            continue;
+        }
+        FtpServer server;
+        server.putFile(kRemoteApp, patternBytes(1 << 20, 6));
+        CapturedDiagnostics diagnostics;
+        const UpdateRun run = runUpdater(server.url());
+
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_EQ(run.messages, said(texts::kNotUpdated));
+        EXPECT_TRUE(readFile(installed) == oldApp);
+        const fs::path outside = t.onDrive("pulsaro/pulsaro_zentra.exe");
+        EXPECT_TRUE(fs::exists(outside) && readFile(outside) == kOutsideCopy)
+            << "the copy outside the install root is gone";
+        EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/_Pulsaro")),
+                  std::vector<std::string>{"pulsaro_zentra_update.exe"});
+        EXPECT_TRUE(anyLineHolds(diagnostics.lines, {"FileCopy", "pulsaro_zentra.exe"}));
     }
 }
 
@@ -124,7 +183,7 @@ TEST(UpdaterFaults, AFullDiskNeverCostsTheInstalledApplication) {
                          << "); the disk-full faults need root with CAP_SYS_ADMIN";
         }
         const std::string oldApp = patternBytes(300000, 3);
-        installForUpdate(t, oldApp);
+        installForUpdate(t, oldApp, kOutsideCopy);
         FtpServer server;
         server.putFile(kRemoteApp, patternBytes(700 << 10, 4));
         CapturedDiagnostics diagnostics;
