@@ -27,7 +27,8 @@ namespace pulsaro {
 [[nodiscard]] OpResult MakeDir(std::string_view path) noexcept;
 
 // Replaces the destination whole and atomically with the source's bytes. A relative source is
-// looked up in the current folder, then in the running program's own folder.
+// looked up in the current folder, then in the running program's own folder. Fails, without
+// waiting, when the source or an existing destination is not a regular file.
 [[nodiscard]] OpResult FileCopy(std::string_view source, std::string_view destination) noexcept;
 
 // The size in bytes of a regular file.
@@ -63,7 +64,8 @@ void WriteHostDiagnostic(std::string_view line);
 
 // A file being received: its bytes go to a temporary file beside the target, which takes the
 // target's place at once when committed. Until then the target is untouched, and a file that is
-// never committed leaves nothing behind.
+// never committed leaves nothing behind. A target that exists and is not a regular file is
+// refused.
 class PartialFile {
   public:
     PartialFile();

@@ -1,5 +1,6 @@
 #include "case_fold.h"
 #include "drive.h"
+#include "fd.h"
 #include "host.h"
 #include "system_error.h"
 #include "temporary_files.h"
@@ -26,27 +27,30 @@ std::string lastComponent(std::string_view path) {
     return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 
-// A file descriptor that is closed however the function leaves.
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now, reporting the error a late write-back may surface.
-    int close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0 ? 0 : errno;
-    }
+// openForReading's answer for a path that exists but is not a regular file.
+constexpr int kNotRegular = -1;
 
-  private:
-    int fd_;
-};
+// Opens a file for reading without ever waiting on it. Anything but a regular file is refused
+// before it is opened, as opening a FIFO or a device may block or act on it, and again once
+// opened, in case it was swapped in between. 0 when `fd` holds it, else the host's error number
+// or kNotRegular.
+int openForReading(const fs::path& path, Fd& fd) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return errno;
+    if (!S_ISREG(info.st_mode)) return kNotRegular;
+    fd.reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid()) return errno;
+    if (::fstat(fd.get(), &info) != 0) return errno;
+    return S_ISREG(info.st_mode) ? 0 : kNotRegular;
+}
+
+// The failure for openForReading's answer, or for a path that is not a regular file.
+OpResult openFailure(const FailureOf& fail, int error, const fs::path& path) {
+    if (error == kNotRegular) {
+        return fail(FailedRule::NotARegularFile, path.string() + " is not a file");
+    }
+    return systemFailure(fail, error, path.string());
+}
 
 // A relative source is looked up in the current folder, then beside the running program.
 HostPath resolveSource(std::string_view source) {
@@ -170,13 +174,12 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
     const FailureOf fail("FileCopy", inQuotes(source) + " " + inQuotes(destination));
     const HostPath from = resolveSource(source);
     if (!from.ok()) return fail(FailedRule::OutsideDrive, from.error);
-    Fd in(::open(from.path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!in.valid()) return systemFailure(fail, errno, from.path.string());
+    Fd in;
+    if (const int error = openForReading(from.path, in); error != 0) {
+        return openFailure(fail, error, from.path);
+    }
     struct stat sourceInfo {};
     if (::fstat(in.get(), &sourceInfo) != 0) return systemFailure(fail, errno);
-    if (!S_ISREG(sourceInfo.st_mode)) {
-        return fail(FailedRule::NotARegularFile, from.path.string() + " is not a file");
-    }
 
     const HostPath to = resolvePath(destination);
     if (!to.ok()) return fail(FailedRule::OutsideDrive, to.error);
@@ -185,6 +188,7 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
     struct stat existing {};
     if (::stat(to.path.c_str(), &existing) == 0) {
         if (S_ISDIR(existing.st_mode)) return systemFailure(fail, EISDIR, to.path.string());
+        if (!S_ISREG(existing.st_mode)) return openFailure(fail, kNotRegular, to.path);
         if ((existing.st_mode & 0222) == 0) {
             return fail(FailedRule::ReadOnlyDestination, to.path.string() + " is read-only");
         }
@@ -222,9 +226,7 @@ OpResult FileLen(std::string_view path, std::int64_t& length) noexcept try {
     if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
     struct stat info {};
     if (::stat(resolved.path.c_str(), &info) != 0) return systemFailure(fail, errno);
-    if (!S_ISREG(info.st_mode)) {
-        return fail(FailedRule::NotARegularFile, resolved.path.string() + " is not a file");
-    }
+    if (!S_ISREG(info.st_mode)) return openFailure(fail, kNotRegular, resolved.path);
     length = info.st_size;
     return OpResult::success();
 } catch (const std::exception& e) {
@@ -235,9 +237,8 @@ bool SameContents(std::string_view pathA, std::string_view pathB) noexcept try {
     const HostPath a = resolvePath(pathA);
     const HostPath b = resolvePath(pathB);
     if (!a.ok() || !b.ok()) return false;
-    Fd fa(::open(a.path.c_str(), O_RDONLY | O_CLOEXEC));
-    Fd fb(::open(b.path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fa.valid() || !fb.valid()) return false;
+    Fd fa, fb;
+    if (openForReading(a.path, fa) != 0 || openForReading(b.path, fb) != 0) return false;
     std::vector<char> bufferA(1 << 20), bufferB(1 << 20);
     for (;;) {
         const ssize_t gotA = ::read(fa.get(), bufferA.data(), bufferA.size());

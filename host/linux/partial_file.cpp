@@ -4,6 +4,7 @@
 #include "temporary_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -39,6 +40,10 @@ OpResult PartialFile::open(std::string_view windowsTarget) {
     if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
     State& s = *state_;
     s.target = resolved.path;
+    struct stat existing {};
+    if (::stat(s.target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        return fail(FailedRule::NotARegularFile, s.target.string() + " is not a file");
+    }
     const fs::path folder = s.target.parent_path();
     const std::string targetName = s.target.filename().string();
     s.folder = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -119,10 +119,11 @@ struct Unreplaceable {
     const char* description;
     // Makes the installed application impossible to replace; a reason when the host refuses.
     std::function<std::string(const fs::path& installed, ImmutableFile& immutable)> make;
+    bool fifo = false;
 };
 
 // The download and its staging succeed, the copy over the installed application does not: the
-// copy outside the install root stays.
+// copy outside the install root stays, and nothing waits on a FIFO at the application's name.
 TEST(UpdaterFaults, AnApplicationThatCannotBeReplacedKeepsTheOutsideCopy) {
     const Unreplaceable cases[] = {
         {"read-only",
@@ -132,6 +133,13 @@ TEST(UpdaterFaults, AnApplicationThatCannotBeReplacedKeepsTheOutsideCopy) {
          }},
         {"immutable", [](const fs::path& installed,
                          ImmutableFile& immutable) { return immutable.set(installed); }},
+        {"a FIFO that cannot be written",
+         [](const fs::path& installed, ImmutableFile&) {
+             fs::remove(installed);
+             makeFifo(installed, fs::perms(0444));
+             return std::string();
+         },
+         true},
     };
     for (const Unreplaceable& c : cases) {
         SCOPED_TRACE(c.description);
@@ -147,11 +155,20 @@ TEST(UpdaterFaults, AnApplicationThatCannotBeReplacedKeepsTheOutsideCopy) {
         FtpServer server;
         server.putFile(kRemoteApp, patternBytes(1 << 20, 6));
         CapturedDiagnostics diagnostics;
+        std::optional<FifoWatchdog> watchdog;
+        if (c.fifo) watchdog.emplace(installed);
+
         const UpdateRun run = runUpdater(server.url());
 
+        if (watchdog) {
+            EXPECT_FALSE(watchdog->stop()) << "the updater waited on the FIFO";
+        }
         EXPECT_EQ(run.exitStatus, 1);
         EXPECT_EQ(run.messages, said(texts::kNotUpdated));
-        EXPECT_TRUE(readFile(installed) == oldApp);
+        EXPECT_EQ(fs::is_fifo(installed), c.fifo);
+        if (!c.fifo) {
+            EXPECT_TRUE(readFile(installed) == oldApp);
+        }
         const fs::path outside = t.onDrive("pulsaro/pulsaro_zentra.exe");
         EXPECT_TRUE(fs::exists(outside) && readFile(outside) == kOutsideCopy)
             << "the copy outside the install root is gone";
