@@ -27,8 +27,10 @@ namespace pulsaro {
 [[nodiscard]] OpResult MakeDir(std::string_view path) noexcept;
 
 // Replaces the destination whole and atomically with the source's bytes. A relative source is
-// looked up in the current folder, then in the running program's own folder. Fails, without
-// waiting, when the source or an existing destination is not a regular file.
+// looked up in the current folder, then in the running program's own folder. The copy's mode is
+// the source's (executable too when the destination ends in ".exe") as the process's umask
+// allows. Fails, without waiting, when the source or an existing destination is not a regular
+// file.
 [[nodiscard]] OpResult FileCopy(std::string_view source, std::string_view destination) noexcept;
 
 // The size in bytes of a regular file.

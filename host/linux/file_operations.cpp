@@ -109,8 +109,9 @@ bool endsWithIgnoringCase(const std::string& name, std::string_view suffix) {
            sameNameIgnoringCase(std::string_view(name).substr(name.size() - suffix.size()), suffix);
 }
 
+// The mode the copy is created with; the umask then takes away what it forbids, as for cp.
 mode_t destinationMode(mode_t sourceMode, const std::string& destinationName) {
-    mode_t mode = sourceMode & 07777;
+    mode_t mode = sourceMode & 0777;
     if (endsWithIgnoringCase(destinationName, ".exe")) {
         mode |= (mode & 0444) >> 2;  // executable for whoever may read it
     }
@@ -203,7 +204,6 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
     if (!out.valid()) return systemFailure(fail, errno, folder.string());
 
     int error = copyBytes(in.get(), out.get());
-    if (error == 0 && ::fchmod(out.get(), mode) != 0) error = errno;
     if (error == 0 && ::fsync(out.get()) != 0) error = errno;
     const int closeError = out.close();
     if (error == 0) error = closeError;

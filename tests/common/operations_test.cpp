@@ -72,20 +72,59 @@ TEST(FolderOperations, FailWithoutTouchingWhatIsThere) {
     EXPECT_EQ(listFolder(t.drive()), (std::vector<std::string>{"full", "made"}));
 }
 
-TEST(FileCopy, ReplacesTheDestinationWholeAndKeepsModes) {
+TEST(FileCopy, ReplacesTheDestinationWhole) {
     TempDrive t;
     fs::create_directories(t.onDrive("dest"));
     writeFile(t.dist() / "short.bin", "new");
-    fs::permissions(t.dist() / "short.bin", fs::perms(0640));
     writeFile(t.onDrive("dest/target.bin"), std::string(10000, 'o'));
 
     ASSERT_TRUE(FileCopy("SHORT.bin", R"(c:\dest\TARGET.bin)"));
     EXPECT_EQ(listFolder(t.onDrive("dest")), std::vector<std::string>{"target.bin"});
     EXPECT_EQ(readFile(t.onDrive("dest/target.bin")), "new") << "no tail of the longer old file";
-    EXPECT_EQ(fs::status(t.onDrive("dest/target.bin")).permissions(), fs::perms(0640));
+}
 
-    ASSERT_TRUE(FileCopy("short.bin", R"(c:\dest\program.EXE)"));
-    EXPECT_EQ(fs::status(t.onDrive("dest/program.EXE")).permissions(), fs::perms(0750));
+// Sets the process's umask for one scope.
+class ScopedUmask {
+  public:
+    explicit ScopedUmask(mode_t mask) : previous_(::umask(mask)) {}
+    ~ScopedUmask() { ::umask(previous_); }
+    ScopedUmask(const ScopedUmask&) = delete;
+    ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+  private:
+    mode_t previous_;
+};
+
+// As cp makes a new file: the source's mode, executable for whoever may read a ".exe", less
+// what the umask forbids; never the bits that run a program as its owner.
+TEST(FileCopy, ModeIsTheSourcesAsTheUmaskAllows) {
+    struct Case {
+        mode_t umask;
+        fs::perms source;
+        const char* destination;
+        fs::perms copy;
+    };
+    const Case cases[] = {
+        {022, fs::perms(0640), "target.bin", fs::perms(0640)},
+        {022, fs::perms(0640), "program.EXE", fs::perms(0750)},
+        {022, fs::perms(0666), "program.exe", fs::perms(0755)},
+        {077, fs::perms(0666), "target.bin", fs::perms(0600)},
+        {077, fs::perms(0644), "program.exe", fs::perms(0700)},
+        {027, fs::perms(0777), "program.exe", fs::perms(0750)},
+        {000, fs::perms(0644), "program.exe", fs::perms(0755)},
+        {022, fs::perms(04755), "program.exe", fs::perms(0755)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.destination) + " under umask " + std::to_string(c.umask));
+        TempDrive t;
+        writeFile(t.dist() / "source", "bytes");
+        fs::permissions(t.dist() / "source", c.source);
+        const ScopedUmask umask(c.umask);
+
+        ASSERT_TRUE(FileCopy("source", std::string("c:\\") + c.destination));
+
+        EXPECT_EQ(fs::status(t.onDrive(c.destination)).permissions(), c.copy);
+    }
 }
 
 TEST(FileCopy, FailsCleanlyOnBadSourcesAndDestinations) {
