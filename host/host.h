@@ -30,7 +30,7 @@ namespace pulsaro {
 // looked up in the current folder, then in the running program's own folder. The copy's mode is
 // the source's (executable too when the destination ends in ".exe") as the process's umask
 // allows. Fails, without waiting, when the source or an existing destination is not a regular
-// file.
+// file; a copy that never completes leaves nothing behind.
 [[nodiscard]] OpResult FileCopy(std::string_view source, std::string_view destination) noexcept;
 
 // The size in bytes of a regular file.
@@ -66,8 +66,8 @@ void WriteHostDiagnostic(std::string_view line);
 
 // A file being received: its bytes go to a temporary file beside the target, which takes the
 // target's place at once when committed. Until then the target is untouched, and a file that is
-// never committed leaves nothing behind. A target that exists and is not a regular file is
-// refused.
+// never committed leaves nothing behind, also when the program is ended part-way. A target that
+// exists and is not a regular file is refused.
 class PartialFile {
   public:
     PartialFile();

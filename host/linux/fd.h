@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <cerrno>
-
 namespace pulsaro {
 
 // A file descriptor that is closed however its owner goes.
@@ -20,12 +18,6 @@ class Fd {
     void reset(int fd) {
         if (fd_ >= 0) ::close(fd_);
         fd_ = fd;
-    }
-    // Closes now, reporting the error a late write-back may surface.
-    int close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0 ? 0 : errno;
     }
 
   private:

@@ -197,22 +197,15 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
     Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.valid()) return systemFailure(fail, errno, folder.string());
 
-    removeAbandonedTemporaries(folder, name);
-    const std::string temporary = newTemporaryName(name, "");
-    const mode_t mode = destinationMode(sourceInfo.st_mode, name);
-    Fd out(::openat(dir.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-    if (!out.valid()) return systemFailure(fail, errno, folder.string());
-
-    int error = copyBytes(in.get(), out.get());
-    if (error == 0 && ::fsync(out.get()) != 0) error = errno;
-    const int closeError = out.close();
-    if (error == 0) error = closeError;
-    if (error == 0 && ::renameat(dir.get(), temporary.c_str(), dir.get(), name.c_str()) != 0)
-        error = errno;
-    if (error != 0) {
-        ::unlinkat(dir.get(), temporary.c_str(), 0);
-        return systemFailure(fail, error, to.path.string());
+    TemporaryFile out;
+    if (const int error = out.create(dir.get(), name, destinationMode(sourceInfo.st_mode, name));
+        error != 0) {
+        return systemFailure(fail, error, folder.string());
     }
+    int error = copyBytes(in.get(), out.fd());
+    if (error == 0 && ::fsync(out.fd()) != 0) error = errno;
+    if (error == 0) error = out.replaceTarget();
+    if (error != 0) return systemFailure(fail, error, to.path.string());
     ::fsync(dir.get());  // makes the rename itself durable; the copy is complete either way
     return OpResult::success();
 } catch (const std::exception& e) {

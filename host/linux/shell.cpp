@@ -2,6 +2,7 @@
 #include "drive.h"
 #include "host.h"
 #include "system_error.h"
+#include "temporary_files.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -76,6 +77,7 @@ std::optional<fs::path> locateProgram(const std::string& program) {
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
     signal(SIGPIPE, SIG_DFL);
+    defaultTerminationSignals();
     execve(path, argv, environ);
     const int error = errno;
     [[maybe_unused]] const ssize_t written = write(reportFd, &error, sizeof error);

@@ -1,4 +1,5 @@
 #include "program.h"
+#include "temporary_files.h"
 #include "updater_window.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@ bool hasDisplay() {
 // The updater has no window of its own: the load handler does all the work, and the program
 // ends when it returns. With no display, the message it ends with goes to standard error.
 int main(int argc, char** argv) {
+    pulsaro::endCleanlyOnExitAndTerminationSignals();
     fallBackToNoDisplay();
     QApplication app(argc, argv);
     pulsaro::MessageAsDiagnostic toStandardError;

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -176,6 +178,29 @@ TEST(UpdaterFaults, AnApplicationThatCannotBeReplacedKeepsTheOutsideCopy) {
                   std::vector<std::string>{"pulsaro_zentra_update.exe"});
         EXPECT_TRUE(anyLineHolds(diagnostics.lines, {"FileCopy", "pulsaro_zentra.exe"}));
     }
+}
+
+// An earlier run killed part-way left its download and its staging copy behind, named after a
+// process number that a live process (this one) now has: the next run takes them away all the
+// same.
+TEST(UpdaterFaults, LeftoversOfAKilledRunGoWhicheverProcessNowHasTheirNumber) {
+    TempDrive t;
+    installForUpdate(t, patternBytes(300000, 7));
+    const std::string live = std::to_string(::getpid());
+    const fs::path staging = t.onDrive("pulsaro_zentra/_Pulsaro");
+    writeFile(staging / (".pulsaronew_zentra.exe.partial-" + live + "-d1"), "part of a download");
+    writeFile(staging / (".pulsaro_zentra.exe.partial-" + live + "-1"), "part of a copy");
+    const std::string newApp = patternBytes(1 << 20, 8);
+    FtpServer server;
+    server.putFile(kRemoteApp, newApp);
+    CapturedDiagnostics diagnostics;
+
+    const UpdateRun run = runUpdater(server.url());
+
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.messages, said(texts::kUpdated));
+    EXPECT_TRUE(readFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")) == newApp);
+    EXPECT_EQ(listFolder(staging), std::vector<std::string>{"pulsaro_zentra_update.exe"});
 }
 
 // The drive on a small tmpfs holding the installed application: first too small for the

@@ -1,20 +1,25 @@
-// The built updater as its own process, in an environment set against it: no display, a second
-// updater started at the same moment. Whatever happens, the installed application is the old
-// file or the new one, whole; what the updater says is true; and nothing it made is left in the
-// install tree.
+// The built updater as its own process, in an environment set against it: no display, a display
+// that goes away, termination signals, a second updater started at the same moment. Whatever
+// happens, the installed application is the old file or the new one, whole; what the updater
+// says is true; and nothing it made is left in the install tree.
 
 #include "ftp_server.h"
 #include "process_support.h"
 #include "temp_drive.h"
 #include "texts.h"
 #include "update_fixtures.h"
+#include "xvfb_display.h"
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +27,7 @@
 namespace fs = std::filesystem;
 using namespace pulsaro;
 using namespace pulsaro::test;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -75,6 +81,17 @@ int exitCode(const std::optional<int>& status) {
     return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
 }
 
+// A transfer of about four seconds, so that something can happen in the middle of it.
+FtpFaults slowServer() {
+    return {.bytesPerSecond = 1 << 20};
+}
+
+// Waits until the updater has received part of the download.
+bool downloadUnderWay(const TempDrive& t, pid_t pid) {
+    return eventually([&] { return bytesOpenIn(pid, t.onDrive("pulsaro_zentra/_Pulsaro")) > 0; },
+                      30s);
+}
+
 // Started from cron, ssh or a service: no display, or one that does not answer. The update runs
 // all the same and its message goes to standard error.
 TEST(UpdaterWithoutDisplay, RunsTheUpdateAndWritesItsMessageToStandardError) {
@@ -112,6 +129,59 @@ TEST(UpdaterWithoutDisplay, RunsTheUpdateAndWritesItsMessageToStandardError) {
         EXPECT_EQ(toldOn(standardErrorOf(drives[i])),
                   told(c.serverUp ? texts::kUpdated : texts::kNotUpdated));
         expectTree(drives[i], c.serverUp ? newApp : oldApp, c.serverUp);
+    }
+}
+
+// The display dies while the file is on its way: the program ends without the new application,
+// says it did not update, and leaves no part of the download behind.
+TEST(UpdaterWithoutDisplay, LosingTheDisplayMidDownloadLeavesNoFile) {
+    XvfbDisplay x;
+    ASSERT_TRUE(x.running()) << "Xvfb did not start";
+    TempDrive t;
+    const std::string oldApp = patternBytes(200000, 53);
+    installOld(t, oldApp);
+    FtpServer server(slowServer());
+    server.putFile(kRemoteApp, patternBytes(4 << 20, 54));
+    const pid_t pid = startInstalledUpdater(
+        t.drive(), server.url(), {.display = x.display(), .standardError = standardErrorOf(t)});
+    ASSERT_TRUE(downloadUnderWay(t, pid));
+
+    x.stop();
+
+    const std::optional<int> status = waitForEnd(pid);
+    ASSERT_TRUE(status.has_value()) << "the updater did not end";
+    EXPECT_EQ(exitCode(status), 1);
+    EXPECT_EQ(toldOn(standardErrorOf(t)), std::vector<std::string>{});
+    expectTree(t, oldApp, false);
+}
+
+// SIGTERM, SIGINT or SIGHUP in the middle of the download: the program ends by that signal, says
+// nothing, keeps the installed application and leaves no part of the download behind.
+TEST(UpdaterSignals, EndTheProgramCleanlyMidDownload) {
+    XvfbDisplay x;
+    ASSERT_TRUE(x.running()) << "Xvfb did not start";
+    const int endings[] = {SIGTERM, SIGINT, SIGHUP};
+    const std::string oldApp = patternBytes(200000, 55);
+    FtpServer server(slowServer());
+    server.putFile(kRemoteApp, patternBytes(4 << 20, 56));
+    TempDrives drives(std::size(endings));
+    std::vector<pid_t> pids;
+    for (std::size_t i = 0; i < drives.size(); ++i) {
+        installOld(drives[i], oldApp);
+        pids.push_back(startInstalledUpdater(
+            drives[i].drive(), server.url(),
+            {.display = x.display(), .standardError = standardErrorOf(drives[i])}));
+    }
+    for (std::size_t i = 0; i < drives.size(); ++i) {
+        SCOPED_TRACE(strsignal(endings[i]));
+        ASSERT_TRUE(downloadUnderWay(drives[i], pids[i]));
+        ::kill(pids[i], endings[i]);
+
+        const std::optional<int> status = waitForEnd(pids[i]);
+        ASSERT_TRUE(status.has_value()) << "the updater did not end";
+        EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == endings[i]);
+        EXPECT_EQ(toldOn(standardErrorOf(drives[i])), std::vector<std::string>{});
+        expectTree(drives[i], oldApp, false);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,6 +73,24 @@ ClosedPort::~ClosedPort() {
 
 std::string ClosedPort::url() const {
     return "ftp://127.0.0.1:" + std::to_string(port_);
+}
+
+std::uintmax_t bytesOpenIn(pid_t pid, const fs::path& folder) {
+    // An unnamed file shows as "<folder>/#<inode> (deleted)".
+    const std::string inFolder = folder.string() + "/";
+    std::uintmax_t total = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it("/proc/" + std::to_string(pid) + "/fd", ec), end;
+         !ec && it != end; it.increment(ec)) {
+        std::error_code linkError;
+        const std::string target = fs::read_symlink(it->path(), linkError).string();
+        struct stat info {};
+        if (!linkError && target.rfind(inFolder, 0) == 0 &&
+            ::stat(it->path().c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            total += static_cast<std::uintmax_t>(info.st_size);
+        }
+    }
+    return total;
 }
 
 pid_t startInstalledUpdater(const fs::path& drive, const std::string& url,

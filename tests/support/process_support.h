@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -51,6 +52,10 @@ class ClosedPort {
     int fd_;
     int port_ = 0;
 };
+
+// The bytes in the files a process holds open in a folder, named or not yet named: how far a
+// download or a copy into that folder has come.
+std::uintmax_t bytesOpenIn(pid_t pid, const std::filesystem::path& folder);
 
 // How a started updater meets the desktop, and where what it writes on standard error goes.
 struct UpdaterStart {

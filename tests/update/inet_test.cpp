@@ -1,10 +1,13 @@
 #include "curl_inet.h"
 #include "ftp_server.h"
 #include "host.h"
+#include "process_support.h"
 #include "temp_drive.h"
 #include "update_fixtures.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -50,12 +53,6 @@ std::size_t openSockets() {
         if (fs::read_symlink(entry.path(), ec).string().rfind("socket:", 0) == 0) ++count;
     }
     return count;
-}
-
-std::uintmax_t bytesReceivedSoFar(const fs::path& folder) {
-    std::uintmax_t total = 0;
-    for (const auto& entry : fs::directory_iterator(folder)) total += entry.file_size();
-    return total;
 }
 
 // The install tree's staging folder as the setup spells it, which the updater writes in lower
@@ -347,10 +344,11 @@ TEST_F(InetTest, CancelEndsTheRequestAndClosesItsConnection) {
 
     ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
     const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (bytesReceivedSoFar(staging()) == 0 && std::chrono::steady_clock::now() < deadline) {
+    while (test::bytesOpenIn(::getpid(), staging()) == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
         DoEventsWaiting(20ms);
     }
-    ASSERT_GT(bytesReceivedSoFar(staging()), 0u);
+    ASSERT_GT(test::bytesOpenIn(::getpid(), staging()), 0u);
     ASSERT_TRUE(inet.StillExecuting());
     inet.Cancel();
 
