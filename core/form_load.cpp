@@ -25,11 +25,14 @@ using namespace pulsaro::layout;
 
 // The installed application is only ever replaced, atomically, by a completely downloaded and
 // staged file that can be one, so it is never lost; the copy outside the install root goes only
-// once the installed application holds the new file; the message says whether it does.
+// once the installed application holds the new file; the message says whether it does. One run
+// at a time works on an installation: another waits until this one has done its file work.
 void Form1::Form_Load() {
     Action run;
     PausaTempo(5);
     const std::string localFileName(texts::kLocalFileName);
+    ExclusiveLock oneUpdateAtATime;
+    run(oneUpdateAtATime.acquire(kUpdateLock));
     run(KillFiles(kDownloadTarget));
     DoEvents();
     run(KillFiles(kStagedCopy));
@@ -42,6 +45,7 @@ void Form1::Form_Load() {
                          SameContents(kMainAppLower, kStagedCopy);
     if (updated) run(KillFiles(kOutsideCopy));
     run(KillFiles(kStagedCopy));
+    oneUpdateAtATime.release();
     MsgBox(updated ? texts::kUpdated : texts::kNotUpdated);
     exitStatus = updated ? 0 : 1;
     window_.Unload();

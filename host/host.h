@@ -85,4 +85,25 @@ class PartialFile {
     std::unique_ptr<State> state_;
 };
 
+// One holder at a time, across processes, of the lock named by a Windows path: acquire waits
+// while another holder has it, then takes it. The system releases the lock however its holder
+// ends, killed included, so a holder that dies never blocks the next one. While held, a file
+// exists at the path; it is removed on release (a holder that is killed may leave it, and the
+// next holder takes it over as it is). Released when the object goes.
+class ExclusiveLock {
+  public:
+    ExclusiveLock();
+    ~ExclusiveLock();
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+    // Fails, holding nothing, when the lock file cannot be made or is not a regular file.
+    [[nodiscard]] OpResult acquire(std::string_view windowsPath);
+    void release();
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
 }  // namespace pulsaro

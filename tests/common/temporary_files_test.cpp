@@ -1,6 +1,6 @@
-// What this host builds its atomic replacements on: the named form of a temporary file, used where
-// a file system has no unnamed files, and the removal of a program's own files when a
-// termination signal ends it.
+// What this host builds its atomic replacements and its lock on: the named form of a temporary
+// file, used where a file system has no unnamed files; the removal of a program's own files when
+// a termination signal ends it; and the lock that lets one holder at a time through.
 
 #include "temporary_files.h"
 #include "host.h"
@@ -14,10 +14,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -87,7 +89,7 @@ int endedBySignal(int signal, const std::function<bool()>& hold) {
 }
 
 // Where files cannot be unnamed, a termination signal still leaves nothing: the program's named
-// temporary file goes before the signal ends it.
+// temporary file and its lock file go before the signal ends it.
 TEST(TerminationSignals, RemoveTheProgramsOwnFilesThenEndIt) {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(strsignal(signal));
@@ -96,14 +98,52 @@ TEST(TerminationSignals, RemoveTheProgramsOwnFilesThenEndIt) {
         writeFile(t.onDrive("folder/app.exe"), "old");
         const int status = endedBySignal(signal, [&] {
             static TemporaryFile file;
+            static ExclusiveLock lock;
             const int folder = openFolder(t.onDrive("folder"));
             return file.createNamed(folder, "app.exe", 0644) == 0 &&
-                   listFolder(t.onDrive("folder")).size() == 2;
+                   lock.acquire(R"(c:\folder\app.lock)").ok() &&
+                   listFolder(t.onDrive("folder")).size() == 3;
         });
 
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
         EXPECT_EQ(listFolder(t.onDrive("folder")), std::vector<std::string>{"app.exe"});
         EXPECT_EQ(readFile(t.onDrive("folder/app.exe")), "old");
+    }
+}
+
+// A holder that lets go, and one that is killed, both let the next one through; never before.
+TEST(ExclusiveLock, OneHolderAtATimeAndAHolderThatDiesLetsGo) {
+    for (const bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "the holder is killed" : "the holder lets go");
+        TempDrive t;
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t holder = fork();
+        if (holder == 0) {
+            ExclusiveLock lock;
+            const char held = lock.acquire(R"(c:\update.lock)").ok() ? 'y' : 'n';
+            (void)!write(ready[1], &held, 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            if (killed) raise(SIGKILL);
+            lock.release();
+            _exit(0);
+        }
+        char held = 0;
+        ASSERT_EQ(read(ready[0], &held, 1), 1);
+        ASSERT_EQ(held, 'y');
+        close(ready[0]);
+        close(ready[1]);
+        const auto asked = std::chrono::steady_clock::now();
+        ExclusiveLock lock;
+
+        ASSERT_TRUE(lock.acquire(R"(c:\UPDATE.LOCK)").ok());
+
+        EXPECT_GE(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(250))
+            << "taken while still held";
+        waitpid(holder, nullptr, 0);
+        EXPECT_EQ(listFolder(t.drive()), std::vector<std::string>{"update.lock"});
+        lock.release();
+        EXPECT_EQ(listFolder(t.drive()), std::vector<std::string>{});
     }
 }
 

@@ -200,6 +200,11 @@ TEST(SpecialFiles, NoOperationWaitsOnOneOrChangesAnything) {
              PartialFile download;
              return codeOf(download.open(R"(c:\special\target)"));
          }},
+        {"a lock on a FIFO", "special/target",
+         [] {
+             ExclusiveLock lock;
+             return codeOf(lock.acquire(R"(c:\special\target)"));
+         }},
     };
     for (const SpecialFileCase& c : cases) {
         SCOPED_TRACE(c.description);
