@@ -4,8 +4,8 @@
 
 namespace pulsaro {
 
-void Action::operator()(const OpResult& step) {
-    if (step.ok()) return;
+bool Action::operator()(const OpResult& step) {
+    if (step.ok()) return true;
     ++failedSteps_;
     std::string line = programTitle();
     for (std::string_view piece : {std::string_view(": "), std::string_view(step.operation()),
@@ -14,6 +14,7 @@ void Action::operator()(const OpResult& step) {
         line.append(piece);
     }
     emitDiagnostic(line);
+    return false;
 }
 
 }  // namespace pulsaro

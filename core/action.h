@@ -9,8 +9,9 @@ namespace pulsaro {
 // ignored, and the action goes on with its next step. Steps are evaluated in the order written.
 class Action {
   public:
-    // Takes the result of one step.
-    void operator()(const OpResult& step);
+    // Takes the result of one step; says whether it succeeded, for the few steps that only make
+    // sense after another one did.
+    bool operator()(const OpResult& step);
 
     int failedSteps() const { return failedSteps_; }
 

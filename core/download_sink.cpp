@@ -1,8 +1,18 @@
 #include "download_sink.h"
 
+#include "ftp_reply.h"
+
 #include <string>
 
 namespace pulsaro {
+namespace {
+
+OpResult longerThanStated(const FailureOf& failure, std::int64_t stated) {
+    return failure(FailedRule::LongerThanAnnounced,
+                   "the server sent more than the " + std::to_string(stated) + " bytes it stated");
+}
+
+}  // namespace
 
 OpResult DownloadSink::open(std::string_view windowsTarget) {
     const OpResult opened = file_.open(windowsTarget);
@@ -10,16 +20,40 @@ OpResult DownloadSink::open(std::string_view windowsTarget) {
     return OpResult::success();
 }
 
-void DownloadSink::announceLength(std::int64_t length) {
-    announced_ = length;
+bool DownloadSink::serverReplied(std::string_view line) {
+    const StatedSize stated = sizeStatedIn(line);
+    switch (stated.kind) {
+        case StatedSize::Kind::None:
+            break;
+        case StatedSize::Kind::Size:
+            return sizeStated(stated.bytes);
+        case StatedSize::Kind::Unreadable:
+            if (!problem_) {
+                problem_ = failure_(FailedRule::UnreadableSize,
+                                    "the server stated a size that cannot be read");
+            }
+            break;
+    }
+    return !problem_;
+}
+
+bool DownloadSink::sizeStated(std::int64_t length) {
+    if (problem_) return false;
+    if (stated_ && *stated_ != length) {
+        problem_ = failure_(FailedRule::SizesDisagree, "the server stated both " +
+                                                           std::to_string(*stated_) + " and " +
+                                                           std::to_string(length) + " bytes");
+    } else if (file_.size() > length) {
+        problem_ = longerThanStated(failure_, length);
+    }
+    stated_ = length;
+    return !problem_;
 }
 
 bool DownloadSink::add(const char* data, std::size_t size) {
     if (problem_) return false;
-    if (announced_ && file_.size() + static_cast<std::int64_t>(size) > *announced_) {
-        problem_ = failure_(
-            FailedRule::LongerThanAnnounced,
-            "the server sent more than the " + std::to_string(*announced_) + " bytes it announced");
+    if (stated_ && file_.size() + static_cast<std::int64_t>(size) > *stated_) {
+        problem_ = longerThanStated(failure_, *stated_);
         return false;
     }
     if (const OpResult appended = file_.append(data, size); !appended) {
@@ -31,10 +65,10 @@ bool DownloadSink::add(const char* data, std::size_t size) {
 
 OpResult DownloadSink::commit() {
     if (problem_) return *problem_;
-    if (announced_ && *announced_ != file_.size()) {
+    if (stated_ && *stated_ != file_.size()) {
         return failure_(FailedRule::ShorterThanAnnounced,
                         "received " + std::to_string(file_.size()) + " of the " +
-                            std::to_string(*announced_) + " bytes announced");
+                            std::to_string(*stated_) + " bytes stated");
     }
     const OpResult committed = file_.commit();
     if (!committed) return failure_(committed.reason(), committed.code());

@@ -11,17 +11,19 @@
 namespace pulsaro {
 
 // Where a transfer puts the bytes of one downloaded file, whatever the transport. The bytes go to
-// the host's partial file; the target is replaced only by commit, and only when the file is whole
-// by every size the server stated for it. A server that sends more than it stated is stopped at
-// the first byte too many.
+// the host's partial file; the target is replaced only by commit. Every size the server states
+// for the file must hold: sizes that disagree fail the download, bytes beyond a stated size stop
+// it at the first byte too many, and commit refuses a file shorter than a stated size. Only when
+// the server states no size are the bytes taken as they came.
 class DownloadSink {
   public:
     explicit DownloadSink(FailureOf failure) : failure_(std::move(failure)) {}
 
     [[nodiscard]] OpResult open(std::string_view windowsTarget);
 
-    // A size the server stated for the file.
-    void announceLength(std::int64_t length);
+    // A line the server replied with; the sink reads the sizes it states (see sizeStatedIn).
+    // False once the download has gone wrong, which tells the transport to stop.
+    [[nodiscard]] bool serverReplied(std::string_view line);
 
     // Takes the next bytes; false once the download has gone wrong (see problem()), which tells
     // the transport to stop.
@@ -36,9 +38,11 @@ class DownloadSink {
     std::int64_t received() const { return file_.size(); }
 
   private:
+    bool sizeStated(std::int64_t length);
+
     FailureOf failure_;
     PartialFile file_;
-    std::optional<std::int64_t> announced_;
+    std::optional<std::int64_t> stated_;
     std::optional<OpResult> problem_;
 };
 

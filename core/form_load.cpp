@@ -5,30 +5,47 @@
 #include "texts.h"
 #include "update_form.h"
 
+#include <cstdint>
+
 namespace pulsaro::update {
+namespace {
+
+// An empty file is never a main application, however faithfully it was downloaded.
+OpResult HoldsAnApplication(const char* path) {
+    std::int64_t length = 0;
+    if (OpResult measured = FileLen(path, length); !measured) return measured;
+    if (length > 0) return OpResult::success();
+    return FailureOf("HoldsAnApplication", inQuotes(path))(FailedRule::EmptyFile,
+                                                           "an empty file is not an application");
+}
+
+}  // namespace
 
 using namespace pulsaro::layout;
 
 // The installed application is only ever replaced, atomically, by a completely downloaded and
-// staged file, so it is never lost; the message says whether it really was replaced.
+// staged file that can be one, so it is never lost; the copy outside the install root goes only
+// once the installed application holds the new file; the message says whether it does. One run
+// at a time works on an installation: another waits until this one has done its file work.
 void Form1::Form_Load() {
     Action run;
     PausaTempo(5);
     const std::string localFileName(texts::kLocalFileName);
+    ExclusiveLock oneUpdateAtATime;
+    run(oneUpdateAtATime.acquire(kUpdateLock));
     run(KillFiles(kDownloadTarget));
     DoEvents();
     run(KillFiles(kStagedCopy));
     DoEvents();
     DownloadUpdate(run, localFileName);
-    const OpResult staging = FileCopy(kDownloadTarget, kStagedCopy);
-    run(staging);
+    const bool staged =
+        run(FileCopy(kDownloadTarget, kStagedCopy)) && run(HoldsAnApplication(kStagedCopy));
     run(KillFiles(kDownloadTarget));
-    if (staging) {
-        run(KillFiles(kOutsideCopy));
-        run(FileCopy(kStagedCopy, kMainAppLower));
-    }
-    const bool updated = staging && SameContents(kMainAppLower, kStagedCopy);
+    const bool updated = staged && run(FileCopy(kStagedCopy, kMainAppLower)) &&
+                         SameContents(kMainAppLower, kStagedCopy);
+    if (updated) run(KillFiles(kOutsideCopy));
     run(KillFiles(kStagedCopy));
+    oneUpdateAtATime.release();
     MsgBox(updated ? texts::kUpdated : texts::kNotUpdated);
     exitStatus = updated ? 0 : 1;
     window_.Unload();

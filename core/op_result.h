@@ -32,6 +32,7 @@ enum class FailedRule {
     ReplyTooLong,
     EmptyFile,
     NeedsWine,  // a Windows program, and no Wine on this host to start it
+    UnreadableSize,
 };
 
 struct ErrorCode {

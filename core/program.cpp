@@ -44,6 +44,13 @@ void MsgBox(std::string_view message) {
     }
 }
 
+void MessageAsDiagnostic::show(std::string_view caption, std::string_view message) {
+    std::string line(caption);
+    line.append(": ");
+    line.append(message);
+    emitDiagnostic(line);
+}
+
 DiagnosticSink setDiagnosticSink(DiagnosticSink sink) {
     DiagnosticSink previous = std::move(installedSink());
     installedSink() = std::move(sink);

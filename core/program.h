@@ -18,6 +18,13 @@ class MessageBoxHandler {
     virtual void show(std::string_view caption, std::string_view message) = 0;
 };
 
+// For a program that has no display: each message goes out as a diagnostic line, "<caption>:
+// <message>", instead of a box that nobody could see or dismiss.
+class MessageAsDiagnostic final : public MessageBoxHandler {
+  public:
+    void show(std::string_view caption, std::string_view message) override;
+};
+
 // Installs a handler (nullptr restores the host's message box); returns the previous one.
 MessageBoxHandler* setMessageBoxHandler(MessageBoxHandler* handler);
 

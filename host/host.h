@@ -27,8 +27,14 @@ namespace pulsaro {
 [[nodiscard]] OpResult MakeDir(std::string_view path) noexcept;
 
 // Replaces the destination whole and atomically with the source's bytes. A relative source is
-// looked up in the current folder, then in the running program's own folder.
+// looked up in the current folder, then in the running program's own folder. The copy's mode is
+// the source's (executable too when the destination ends in ".exe") as the process's umask
+// allows. Fails, without waiting, when the source or an existing destination is not a regular
+// file; a copy that never completes leaves nothing behind.
 [[nodiscard]] OpResult FileCopy(std::string_view source, std::string_view destination) noexcept;
+
+// The size in bytes of a regular file.
+[[nodiscard]] OpResult FileLen(std::string_view path, std::int64_t& length) noexcept;
 
 // Window style 2: minimised, taking the focus.
 inline constexpr int kMinimizedFocus = 2;
@@ -60,7 +66,8 @@ void WriteHostDiagnostic(std::string_view line);
 
 // A file being received: its bytes go to a temporary file beside the target, which takes the
 // target's place at once when committed. Until then the target is untouched, and a file that is
-// never committed leaves nothing behind.
+// never committed leaves nothing behind, also when the program is ended part-way. A target that
+// exists and is not a regular file is refused.
 class PartialFile {
   public:
     PartialFile();
@@ -72,6 +79,27 @@ class PartialFile {
     [[nodiscard]] OpResult append(const char* data, std::size_t size);
     [[nodiscard]] OpResult commit();
     std::int64_t size() const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// One holder at a time, across processes, of the lock named by a Windows path: acquire waits
+// while another holder has it, then takes it. The system releases the lock however its holder
+// ends, killed included, so a holder that dies never blocks the next one. While held, a file
+// exists at the path; it is removed on release (a holder that is killed may leave it, and the
+// next holder takes it over as it is). Released when the object goes.
+class ExclusiveLock {
+  public:
+    ExclusiveLock();
+    ~ExclusiveLock();
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+    // Fails, holding nothing, when the lock file cannot be made or is not a regular file.
+    [[nodiscard]] OpResult acquire(std::string_view windowsPath);
+    void release();
 
   private:
     struct State;

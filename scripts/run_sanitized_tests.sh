@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 build_dir=${ASAN_BUILD_DIR:-build-asan}
 BUILD_DIR=$build_dir CMAKE_ARGS="-DPULSARO_SANITIZE=ON" scripts/build.sh
 
-reports="$PWD/$build_dir/sanitizer-reports"
+reports="$(cd "$build_dir" && pwd)/sanitizer-reports"  # build_dir may be absolute
 rm -rf "$reports"
 mkdir -p "$reports"
 export ASAN_OPTIONS="log_path=$reports/asan:detect_leaks=1"

@@ -1,5 +1,6 @@
 #include "case_fold.h"
 #include "drive.h"
+#include "fd.h"
 #include "host.h"
 #include "system_error.h"
 #include "temporary_files.h"
@@ -26,27 +27,30 @@ std::string lastComponent(std::string_view path) {
     return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 
-// A file descriptor that is closed however the function leaves.
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now, reporting the error a late write-back may surface.
-    int close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0 ? 0 : errno;
-    }
+// openForReading's answer for a path that exists but is not a regular file.
+constexpr int kNotRegular = -1;
 
-  private:
-    int fd_;
-};
+// Opens a file for reading without ever waiting on it. Anything but a regular file is refused
+// before it is opened, as opening a FIFO or a device may block or act on it, and again once
+// opened, in case it was swapped in between. 0 when `fd` holds it, else the host's error number
+// or kNotRegular.
+int openForReading(const fs::path& path, Fd& fd) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return errno;
+    if (!S_ISREG(info.st_mode)) return kNotRegular;
+    fd.reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid()) return errno;
+    if (::fstat(fd.get(), &info) != 0) return errno;
+    return S_ISREG(info.st_mode) ? 0 : kNotRegular;
+}
+
+// The failure for openForReading's answer, or for a path that is not a regular file.
+OpResult openFailure(const FailureOf& fail, int error, const fs::path& path) {
+    if (error == kNotRegular) {
+        return fail(FailedRule::NotARegularFile, path.string() + " is not a file");
+    }
+    return systemFailure(fail, error, path.string());
+}
 
 // A relative source is looked up in the current folder, then beside the running program.
 HostPath resolveSource(std::string_view source) {
@@ -105,8 +109,9 @@ bool endsWithIgnoringCase(const std::string& name, std::string_view suffix) {
            sameNameIgnoringCase(std::string_view(name).substr(name.size() - suffix.size()), suffix);
 }
 
+// The mode the copy is created with; the umask then takes away what it forbids, as for cp.
 mode_t destinationMode(mode_t sourceMode, const std::string& destinationName) {
-    mode_t mode = sourceMode & 07777;
+    mode_t mode = sourceMode & 0777;
     if (endsWithIgnoringCase(destinationName, ".exe")) {
         mode |= (mode & 0444) >> 2;  // executable for whoever may read it
     }
@@ -170,13 +175,12 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
     const FailureOf fail("FileCopy", inQuotes(source) + " " + inQuotes(destination));
     const HostPath from = resolveSource(source);
     if (!from.ok()) return fail(FailedRule::OutsideDrive, from.error);
-    Fd in(::open(from.path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!in.valid()) return systemFailure(fail, errno, from.path.string());
+    Fd in;
+    if (const int error = openForReading(from.path, in); error != 0) {
+        return openFailure(fail, error, from.path);
+    }
     struct stat sourceInfo {};
     if (::fstat(in.get(), &sourceInfo) != 0) return systemFailure(fail, errno);
-    if (!S_ISREG(sourceInfo.st_mode)) {
-        return fail(FailedRule::NotARegularFile, from.path.string() + " is not a file");
-    }
 
     const HostPath to = resolvePath(destination);
     if (!to.ok()) return fail(FailedRule::OutsideDrive, to.error);
@@ -185,6 +189,7 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
     struct stat existing {};
     if (::stat(to.path.c_str(), &existing) == 0) {
         if (S_ISDIR(existing.st_mode)) return systemFailure(fail, EISDIR, to.path.string());
+        if (!S_ISREG(existing.st_mode)) return openFailure(fail, kNotRegular, to.path);
         if ((existing.st_mode & 0222) == 0) {
             return fail(FailedRule::ReadOnlyDestination, to.path.string() + " is read-only");
         }
@@ -192,23 +197,15 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
     Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.valid()) return systemFailure(fail, errno, folder.string());
 
-    removeAbandonedTemporaries(folder, name);
-    const std::string temporary = newTemporaryName(name, "");
-    const mode_t mode = destinationMode(sourceInfo.st_mode, name);
-    Fd out(::openat(dir.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-    if (!out.valid()) return systemFailure(fail, errno, folder.string());
-
-    int error = copyBytes(in.get(), out.get());
-    if (error == 0 && ::fchmod(out.get(), mode) != 0) error = errno;
-    if (error == 0 && ::fsync(out.get()) != 0) error = errno;
-    const int closeError = out.close();
-    if (error == 0) error = closeError;
-    if (error == 0 && ::renameat(dir.get(), temporary.c_str(), dir.get(), name.c_str()) != 0)
-        error = errno;
-    if (error != 0) {
-        ::unlinkat(dir.get(), temporary.c_str(), 0);
-        return systemFailure(fail, error, to.path.string());
+    TemporaryFile out;
+    if (const int error = out.create(dir.get(), name, destinationMode(sourceInfo.st_mode, name));
+        error != 0) {
+        return systemFailure(fail, error, folder.string());
     }
+    int error = copyBytes(in.get(), out.fd());
+    if (error == 0 && ::fsync(out.fd()) != 0) error = errno;
+    if (error == 0) error = out.replaceTarget();
+    if (error != 0) return systemFailure(fail, error, to.path.string());
     ::fsync(dir.get());  // makes the rename itself durable; the copy is complete either way
     return OpResult::success();
 } catch (const std::exception& e) {
@@ -216,13 +213,25 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
                              ErrorCode::system(ENOMEM));
 }
 
+OpResult FileLen(std::string_view path, std::int64_t& length) noexcept try {
+    const FailureOf fail("FileLen", inQuotes(path));
+    const HostPath resolved = resolvePathToFollow(path);
+    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
+    struct stat info {};
+    if (::stat(resolved.path.c_str(), &info) != 0) return systemFailure(fail, errno);
+    if (!S_ISREG(info.st_mode)) return openFailure(fail, kNotRegular, resolved.path);
+    length = info.st_size;
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("FileLen", inQuotes(path), e.what(), ErrorCode::system(ENOMEM));
+}
+
 bool SameContents(std::string_view pathA, std::string_view pathB) noexcept try {
     const HostPath a = resolvePath(pathA);
     const HostPath b = resolvePath(pathB);
     if (!a.ok() || !b.ok()) return false;
-    Fd fa(::open(a.path.c_str(), O_RDONLY | O_CLOEXEC));
-    Fd fb(::open(b.path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fa.valid() || !fb.valid()) return false;
+    Fd fa, fb;
+    if (openForReading(a.path, fa) != 0 || openForReading(b.path, fb) != 0) return false;
     std::vector<char> bufferA(1 << 20), bufferB(1 << 20);
     for (;;) {
         const ssize_t gotA = ::read(fa.get(), bufferA.data(), bufferA.size());

@@ -1,9 +1,11 @@
 #include "drive.h"
+#include "fd.h"
 #include "host.h"
 #include "system_error.h"
 #include "temporary_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,19 +16,9 @@ namespace pulsaro {
 
 struct PartialFile::State {
     fs::path target;
-    std::string temporaryName;
-    int folder = -1;
-    int fd = -1;
+    Fd folder;  // declared before the file, which needs it until it goes
+    TemporaryFile file;
     std::int64_t size = 0;
-
-    State() = default;
-    State(const State&) = delete;
-    State& operator=(const State&) = delete;
-    ~State() {
-        if (fd >= 0) ::close(fd);
-        if (!temporaryName.empty()) ::unlinkat(folder, temporaryName.c_str(), 0);
-        if (folder >= 0) ::close(folder);
-    }
 };
 
 PartialFile::PartialFile() = default;
@@ -39,22 +31,23 @@ OpResult PartialFile::open(std::string_view windowsTarget) {
     if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
     State& s = *state_;
     s.target = resolved.path;
-    const fs::path folder = s.target.parent_path();
-    const std::string targetName = s.target.filename().string();
-    s.folder = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (s.folder < 0) return systemFailure(fail, errno, s.target.string());
-    removeAbandonedTemporaries(folder, targetName);
-    std::string temporary = newTemporaryName(targetName, "d");
-    s.fd = ::openat(s.folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (s.fd < 0) return systemFailure(fail, errno, s.target.string());
-    s.temporaryName = std::move(temporary);
+    struct stat existing {};
+    if (::stat(s.target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        return fail(FailedRule::NotARegularFile, s.target.string() + " is not a file");
+    }
+    s.folder.reset(::open(s.target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!s.folder.valid()) return systemFailure(fail, errno, s.target.string());
+    if (const int error = s.file.create(s.folder.get(), s.target.filename().string(), 0666);
+        error != 0) {
+        return systemFailure(fail, error, s.target.string());
+    }
     return OpResult::success();
 }
 
 OpResult PartialFile::append(const char* data, std::size_t size) {
     State& s = *state_;
     for (std::size_t done = 0; done < size;) {
-        const ssize_t put = ::write(s.fd, data + done, size - done);
+        const ssize_t put = ::write(s.file.fd(), data + done, size - done);
         if (put < 0) {
             if (errno == EINTR) continue;
             return systemFailure(FailureOf("write", inQuotes(s.target.string())), errno,
@@ -71,14 +64,10 @@ OpResult PartialFile::append(const char* data, std::size_t size) {
 // again. Flushing here would hold the transfer to the disk's speed instead of the network's.
 OpResult PartialFile::commit() {
     State& s = *state_;
-    const FailureOf fail("commit", inQuotes(s.target.string()));
-    const int closed = ::close(s.fd);
-    s.fd = -1;
-    if (closed != 0) return systemFailure(fail, errno, s.target.string());
-    if (::renameat(s.folder, s.temporaryName.c_str(), s.folder, s.target.filename().c_str()) != 0) {
-        return systemFailure(fail, errno, s.target.string());
+    if (const int error = s.file.replaceTarget(); error != 0) {
+        return systemFailure(FailureOf("commit", inQuotes(s.target.string())), error,
+                             s.target.string());
     }
-    s.temporaryName.clear();
     return OpResult::success();
 }
 

@@ -2,6 +2,7 @@
 #include "drive.h"
 #include "host.h"
 #include "system_error.h"
+#include "temporary_files.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -167,6 +168,7 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
     signal(SIGPIPE, SIG_DFL);
+    defaultTerminationSignals();
     execve(path, argv, envp);
     const int error = errno;
     [[maybe_unused]] const ssize_t written = write(reportFd, &error, sizeof error);

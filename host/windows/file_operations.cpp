@@ -43,6 +43,8 @@ Handle openRegularFile(const std::wstring& path, DWORD share, bool& notARegularF
 }
 
 constexpr DWORD kCopyPiece = 1 << 20;
+// Reading a file that others may be writing, renaming or deleting meanwhile.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 DWORD copyBytes(HANDLE in, TemporaryFile& out) {
     std::vector<char> buffer(kCopyPiece);
@@ -146,11 +148,27 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
                              ErrorCode::system(ERROR_OUTOFMEMORY));
 }
 
+OpResult FileLen(std::string_view path, std::int64_t& length) noexcept try {
+    const FailureOf fail("FileLen", inQuotes(path));
+    const MappedPath mapped = mapPath(path);
+    if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
+    bool notAFile = false;
+    const Handle file = openRegularFile(mapped.path, kShareAll, notAFile);
+    if (notAFile) return fail(FailedRule::NotARegularFile, narrow(mapped.path) + " is not a file");
+    if (!file.valid()) return systemFailure(fail, GetLastError(), narrow(mapped.path));
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return systemFailure(fail, GetLastError());
+    length = size.QuadPart;
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("FileLen", inQuotes(path), e.what(),
+                             ErrorCode::system(ERROR_OUTOFMEMORY));
+}
+
 bool SameContents(std::string_view pathA, std::string_view pathB) noexcept try {
     const MappedPath a = mapPath(pathA);
     const MappedPath b = mapPath(pathB);
     if (!a.ok() || !b.ok()) return false;
-    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     bool notAFile = false;
     const Handle fa = openRegularFile(a.path, kShareAll, notAFile);
     const Handle fb = openRegularFile(b.path, kShareAll, notAFile);

@@ -21,6 +21,11 @@ OpResult PartialFile::open(std::string_view windowsTarget) {
     const MappedPath mapped = mapPath(windowsTarget);
     if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
     state_->target = mapped.path;
+    // Refused before a byte arrives, not when the download would replace it.
+    const DWORD existing = GetFileAttributesW(mapped.path.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY)) {
+        return fail(FailedRule::NotARegularFile, narrow(mapped.path) + " is not a file");
+    }
     removeAbandonedTemporaries(mapped.path);
     if (const DWORD error = state_->file.create(mapped.path, L"d")) {
         return systemFailure(fail, error, narrow(mapped.path));

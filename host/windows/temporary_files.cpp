@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cwchar>
+#include <vector>
 
 namespace pulsaro {
 namespace {
@@ -20,12 +20,30 @@ DWORD deleteOnClose(HANDLE file, bool deleteIt) {
                : GetLastError();
 }
 
-// A process that exists but may not be queried counts as running.
-bool processRunning(DWORD pid) {
-    const Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-    if (!process.valid()) return GetLastError() == ERROR_ACCESS_DENIED;
-    DWORD code = 0;
-    return GetExitCodeProcess(process.get(), &code) && code == STILL_ACTIVE;
+// Replaces the target with the open file, as MoveFileExW with MOVEFILE_REPLACE_EXISTING does by
+// name: it fails when the target is in use or a folder.
+DWORD renameOver(HANDLE file, const std::wstring& target) {
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetFullPathNameW(target.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0) return GetLastError();
+        const bool fits = length < full.size();
+        full.resize(length);
+        if (fits) break;
+    }
+    // The system's own form of the path, which renaming by handle takes.
+    const std::wstring name = L"\\??\\" + full;
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::copy(name.begin(), name.end(), rename->FileName);
+    return SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size()))
+               ? 0
+               : GetLastError();
 }
 
 bool startsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix) {
@@ -65,27 +83,31 @@ DWORD TemporaryFile::write(const char* data, std::size_t size) {
     return 0;
 }
 
+// Renamed through its own handle, which stays open until the file has its new name: no other
+// writer's sweep can take it meanwhile, as one could between a close and MoveFileExW.
 DWORD TemporaryFile::commit(bool flush) {
     if (flush && !FlushFileBuffers(file_.get())) return GetLastError();
     if (const DWORD error = deleteOnClose(file_.get(), false)) return error;
-    file_.close();
-    if (!MoveFileExW(path_.c_str(), target_.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD error = GetLastError();
-        DeleteFileW(path_.c_str());
+    if (const DWORD error = renameOver(file_.get(), target_)) {
+        deleteOnClose(file_.get(), true);
         return error;
     }
+    file_.close();
     return 0;
 }
 
+// A live writer's file cannot be deleted, as it holds it open without sharing; one whose writer
+// is gone can, whatever process now has the number in its name. Only files are ours: a folder
+// or a link with such a name stays.
 void removeAbandonedTemporaries(const std::wstring& target) {
     const std::wstring folder = folderOf(target);
     const std::wstring prefix = temporaryPrefix(nameOf(target));
     for (const FolderEntry& entry : listFolder(folder).entries) {
-        if (isFolder(entry.attributes) || !startsWithIgnoringCase(entry.name, prefix)) continue;
-        const unsigned long owner = std::wcstoul(entry.name.c_str() + prefix.size(), nullptr, 10);
-        if (owner > 0 && processRunning(static_cast<DWORD>(owner))) continue;
-        DeleteFileW(inFolder(folder, entry.name).c_str());
+        const bool file =
+            !(entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+        if (file && startsWithIgnoringCase(entry.name, prefix)) {
+            DeleteFileW(inFolder(folder, entry.name).c_str());
+        }
     }
 }
 

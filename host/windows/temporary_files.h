@@ -34,8 +34,8 @@ class TemporaryFile {
     Handle file_;  // closing it deletes the file until commit
 };
 
-// A process killed between a commit's last write and its rename leaves its temporary file; the
-// next writer to the same target removes it, leaving alone those of processes still running.
+// A temporary file left behind (by a process killed within a commit, between keeping the file
+// and renaming it) is removed by the next writer to the same target; those of live writers stay.
 void removeAbandonedTemporaries(const std::wstring& target);
 
 }  // namespace pulsaro

@@ -1,5 +1,6 @@
 #include "about.h"
 #include "setup_window.h"
+#include "temporary_files.h"
 
 #include <QApplication>
 
@@ -20,6 +21,7 @@ std::optional<int> answerAboutRequest(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (const std::optional<int> answered = answerAboutRequest(argc, argv)) return *answered;
+    pulsaro::endCleanlyOnExitAndTerminationSignals();
     QApplication app(argc, argv);
     // Wayland compositors find the menu entry, and with it the icon, by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("pulsaro-zentra-setup"));

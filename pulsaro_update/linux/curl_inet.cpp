@@ -71,21 +71,6 @@ std::optional<std::string> buildUrl(CURLU* handle, const std::string& serverUrl,
     return std::nullopt;
 }
 
-// The size in a reply to SIZE ("213 <digits>"); -1 for any other reply line.
-curl_off_t announcedSizeIn(std::string_view reply) {
-    constexpr std::string_view kSizeReply = "213 ";
-    if (reply.substr(0, kSizeReply.size()) != kSizeReply) return -1;
-    reply.remove_prefix(kSizeReply.size());
-    while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) reply.remove_suffix(1);
-    if (reply.empty() || reply.size() > 18) return -1;
-    curl_off_t size = 0;
-    for (char c : reply) {
-        if (c < '0' || c > '9') return -1;
-        size = size * 10 + (c - '0');
-    }
-    return size;
-}
-
 // libcurl counts its time-outs in whole seconds; a shorter request time-out still gets one.
 long wholeSeconds(milliseconds timeout) {
     return std::max(1L, static_cast<long>((timeout.count() + 999) / 1000));
@@ -154,8 +139,9 @@ class CurlInet::Request {
         curl_easy_setopt(easy, CURLOPT_TRANSFERTEXT, 0L);  // binary: the bytes as stored
         curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
         // curl would stop reading at the size the server announced and call a longer file
-        // complete; so the size is asked for here (a server may decline) and checked against
-        // everything the data connection delivers.
+        // complete, and would trust only one of the sizes a server states; so the size is asked
+        // for here (a server may decline), every reply goes to the sink, which holds the
+        // download to each size stated, and curl takes whatever the data connection delivers.
         curl_easy_setopt(easy, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
         curl_easy_setopt(easy, CURLOPT_PREQUOTE, sizeQuery_.get());
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Request::onReply);
@@ -186,9 +172,8 @@ class CurlInet::Request {
                 "the server sent a reply line of " + std::to_string(size * count) + " bytes");
             return 0;
         }
-        const curl_off_t announced = announcedSizeIn(std::string_view(line, size * count));
-        if (announced >= 0) request->sink_.announceLength(announced);
-        return size * count;
+        return request->sink_.serverReplied(std::string_view(line, size * count)) ? size * count
+                                                                                  : 0;
     }
 
     static size_t onData(char* data, size_t size, size_t count, void* self) {
@@ -223,6 +208,8 @@ CurlInet::CurlInet() {
     curlTimer_.setSingleShot(true);
     QObject::connect(&curlTimer_, &QTimer::timeout, &curlTimer_,
                      [this] { drive(CURL_SOCKET_TIMEOUT, 0); });
+    timeOutCheck_.setInterval(std::chrono::milliseconds(500));
+    QObject::connect(&timeOutCheck_, &QTimer::timeout, &timeOutCheck_, [this] { checkTimeOuts(); });
 }
 
 CurlInet::~CurlInet() {
@@ -236,7 +223,10 @@ OpResult CurlInet::Start(const std::string& serverUrl, const GetCommand& get,
                          const FailureOf& failure) {
     auto request = std::make_unique<Request>(multi_.get(), failure);
     OpResult started = request->start(serverUrl, get, *this, requestTimeout());
-    if (started) request_ = std::move(request);
+    if (started) {
+        request_ = std::move(request);
+        timeOutCheck_.start();
+    }
     return started;
 }
 
@@ -245,6 +235,7 @@ void CurlInet::Cancel() {
 }
 
 void CurlInet::end(OpResult outcome) {
+    timeOutCheck_.stop();
     request_.reset();
     Finish(std::move(outcome));
 }
@@ -302,6 +293,16 @@ void CurlInet::drive(curl_socket_t socket, int events) {
     int running = 0;
     curl_multi_socket_action(multi_.get(), socket, events, &running);
     collectFinished();
+}
+
+// An action on a socket, even with nothing to read or write, runs the request's state machine,
+// which is where libcurl looks at the time-out of a wait for a reply.
+void CurlInet::checkTimeOuts() {
+    std::vector<curl_socket_t> sockets;
+    for (const auto& watched : watches_) sockets.push_back(watched.first);
+    for (curl_socket_t socket : sockets) {
+        if (request_) drive(socket, 0);
+    }
 }
 
 void CurlInet::collectFinished() {

@@ -1,9 +1,29 @@
 #include "about.h"
+#include "program.h"
+#include "temporary_files.h"
 #include "updater_window.h"
 
 #include <QApplication>
+#include <QByteArrayList>
+#include <QGuiApplication>
 
 namespace {
+
+// Without a display that answers, every platform that needs one fails and Qt ends the program
+// before it starts; the update needs no window, so a platform without a display is tried last.
+void fallBackToNoDisplay() {
+    QByteArray platforms = qgetenv("QT_QPA_PLATFORM");
+    if (platforms.isEmpty()) {
+        platforms = qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ? "wayland;xcb" : "xcb";
+    }
+    if (!platforms.split(';').contains("offscreen")) platforms += ";offscreen";
+    qputenv("QT_QPA_PLATFORM", platforms);
+}
+
+bool hasDisplay() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
 
 // Asked about itself, the updater answers and ends: it never runs an update then.
 std::optional<int> answerAboutRequest(int argc, char** argv) {
@@ -18,10 +38,14 @@ std::optional<int> answerAboutRequest(int argc, char** argv) {
 }  // namespace
 
 // The updater has no window of its own: the load handler does all the work, and the program
-// ends when it returns.
+// ends when it returns. With no display, the message it ends with goes to standard error.
 int main(int argc, char** argv) {
     if (const std::optional<int> answered = answerAboutRequest(argc, argv)) return *answered;
+    pulsaro::endCleanlyOnExitAndTerminationSignals();
+    fallBackToNoDisplay();
     QApplication app(argc, argv);
+    pulsaro::MessageAsDiagnostic toStandardError;
+    if (!hasDisplay()) pulsaro::setMessageBoxHandler(&toStandardError);
     UpdaterWindow window;
     window.form.Form_Load();
     return window.form.exitStatus;

@@ -124,31 +124,6 @@ TEST(FileCopy, TakesARelativeSourceFromTheCurrentFolderFirst) {
     EXPECT_EQ(readFile(t.onDrive("from_own")), "beside the program");
 }
 
-// A copy killed at any moment leaves the old destination or the new one, whole, and no
-// temporary file once the next copy to the same destination is done.
-TEST(FileCopy, KilledPartWayLeavesTheOldFileOrTheNewOne) {
-    TempDrive t;
-    const std::string oldBytes = patternBytes(1000, 1);
-    const std::string newBytes = patternBytes(64 << 20, 2);
-    writeFile(t.dist() / "big.bin", newBytes);
-    fs::create_directories(t.onDrive("dest"));
-    int sawOld = 0;
-    for (int round = 0; round < 8; ++round) {
-        writeFile(t.onDrive("dest/app.exe"), oldBytes);
-        ChildProcess copy(helperProgram("file_copy_tool"), {"big.bin", R"(c:\dest\app.exe)"});
-        ASSERT_TRUE(copy.started());
-        std::this_thread::sleep_for(std::chrono::milliseconds(round * 40));
-        copy.kill();
-        const std::string left = readFile(t.onDrive("dest/app.exe"));
-        ASSERT_TRUE(left == oldBytes || left == newBytes) << "round " << round << ": mixed file";
-        sawOld += left == oldBytes;
-    }
-    EXPECT_GT(sawOld, 0) << "no kill landed before the copy ended; the test proved nothing";
-    ASSERT_TRUE(FileCopy("big.bin", R"(c:\dest\app.exe)"));
-    EXPECT_EQ(listFolder(t.onDrive("dest")), Names{"app.exe"});
-    EXPECT_EQ(readFile(t.onDrive("dest/app.exe")), newBytes);
-}
-
 TEST(PartialFile, ReplacesItsTargetOnlyWhenCommitted) {
     TempDrive t;
     fs::create_directories(t.onDrive("dest"));
@@ -173,6 +148,21 @@ TEST(PartialFile, ReplacesItsTargetOnlyWhenCommitted) {
 
     PartialFile nowhere;
     EXPECT_FALSE(nowhere.open(R"(c:\missing\app.exe)"));
+    fs::create_directories(t.onDrive("dest/folder"));
+    PartialFile overAFolder;
+    EXPECT_EQ(overAFolder.open(R"(c:\dest\folder)").code(),
+              ErrorCode::rule(FailedRule::NotARegularFile));
+}
+
+TEST(FileLen, MeasuresAFileAndRefusesAFolder) {
+    TempDrive t;
+    writeFile(t.onDrive("file.bin"), patternBytes(123457, 3));
+    fs::create_directories(t.onDrive("folder"));
+    std::int64_t length = -1;
+    ASSERT_TRUE(FileLen(R"(c:\FILE.bin)", length));
+    EXPECT_EQ(length, 123457);
+    EXPECT_EQ(FileLen(R"(c:\folder)", length).code(), ErrorCode::rule(FailedRule::NotARegularFile));
+    EXPECT_EQ(FileLen(R"(c:\absent)", length).code(), expected::kNoSuchFile);
 }
 
 TEST(SameContents, IsTrueOnlyForTwoReadableFilesWithTheSameBytes) {

@@ -1,5 +1,5 @@
 // The Linux host beyond the contract every host keeps (host_contract_test.cpp): links, file
-// modes, and the starts of programs.
+// modes, temporary files, and the starts of programs.
 
 #include "host.h"
 #include "process_support.h"
@@ -7,13 +7,20 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace pulsaro;
@@ -36,18 +43,142 @@ TEST(KillFiles, RemovesALinkItselfNeverItsTarget) {
     EXPECT_EQ(readFile(t.base() / "target.txt"), "target");
 }
 
-TEST(FileCopy, KeepsTheSourceModesAndMakesProgramsExecutable) {
+// Sets the process's umask for one scope.
+class ScopedUmask {
+  public:
+    explicit ScopedUmask(mode_t mask) : previous_(::umask(mask)) {}
+    ~ScopedUmask() { ::umask(previous_); }
+    ScopedUmask(const ScopedUmask&) = delete;
+    ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+  private:
+    mode_t previous_;
+};
+
+// As cp makes a new file: the source's mode, executable for whoever may read a ".exe", less
+// what the umask forbids; never the bits that run a program as its owner.
+TEST(FileCopy, ModeIsTheSourcesAsTheUmaskAllows) {
+    struct Case {
+        mode_t umask;
+        fs::perms source;
+        const char* destination;
+        fs::perms copy;
+    };
+    const Case cases[] = {
+        {022, fs::perms(0640), "target.bin", fs::perms(0640)},
+        {022, fs::perms(0640), "program.EXE", fs::perms(0750)},
+        {022, fs::perms(0666), "program.exe", fs::perms(0755)},
+        {077, fs::perms(0666), "target.bin", fs::perms(0600)},
+        {077, fs::perms(0644), "program.exe", fs::perms(0700)},
+        {027, fs::perms(0777), "program.exe", fs::perms(0750)},
+        {000, fs::perms(0644), "program.exe", fs::perms(0755)},
+        {022, fs::perms(04755), "program.exe", fs::perms(0755)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.destination) + " under umask " + std::to_string(c.umask));
+        TempDrive t;
+        writeFile(t.dist() / "source", "bytes");
+        fs::permissions(t.dist() / "source", c.source);
+        const ScopedUmask umask(c.umask);
+
+        ASSERT_TRUE(FileCopy("source", std::string("c:\\") + c.destination));
+
+        EXPECT_EQ(fs::status(t.onDrive(c.destination)).permissions(), c.copy);
+    }
+}
+
+pid_t startCopyTool(const fs::path& tool, const char* source, const char* destination) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl(tool.c_str(), tool.c_str(), source, destination, nullptr);
+        _exit(127);
+    }
+    return pid;
+}
+
+// A copy ended at any moment, by any signal, leaves the old destination or the new one, whole,
+// and nothing else.
+TEST(FileCopy, EndedPartWayLeavesTheOldFileOrTheNewOneAndNothingElse) {
+    TempDrive t;
+    const fs::path tool = fs::path(COPY_TOOL);
+    const std::string oldBytes = patternBytes(1000, 1);
+    const std::string newBytes = patternBytes(64 << 20, 2);
+    writeFile(t.dist() / "big.bin", newBytes);
+    fs::create_directories(t.onDrive("dest"));
+    for (const int signal : {SIGKILL, SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        int sawOld = 0;
+        for (int round = 0; round < 8; ++round) {
+            writeFile(t.onDrive("dest/app.exe"), oldBytes);
+            const pid_t pid = startCopyTool(tool, "big.bin", R"(c:\dest\app.exe)");
+            std::this_thread::sleep_for(std::chrono::milliseconds(round * 15));
+            kill(pid, signal);
+            waitpid(pid, nullptr, 0);
+            const std::string left = readFile(t.onDrive("dest/app.exe"));
+            ASSERT_TRUE(left == oldBytes || left == newBytes) << "round " << round << ": mixed";
+            EXPECT_EQ(listFolder(t.onDrive("dest")), std::vector<std::string>{"app.exe"})
+                << "round " << round;
+            sawOld += left == oldBytes;
+        }
+        EXPECT_GT(sawOld, 0) << "no signal landed before the copy ended; the test proved nothing";
+    }
+}
+
+// Another process that holds the lock of a file, as a live writer holds its temporary file's,
+// until the object goes.
+class LockHolder {
+  public:
+    explicit LockHolder(const fs::path& file) {
+        int ready[2];
+        if (pipe(ready) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int fd = open(file.c_str(), O_RDWR);
+            const char locked = flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+            (void)!write(ready[1], &locked, 1);
+            for (;;) pause();
+        }
+        char locked = 'n';
+        holding_ = pid_ > 0 && read(ready[0], &locked, 1) == 1 && locked == 'y';
+        close(ready[0]);
+        close(ready[1]);
+    }
+    ~LockHolder() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+    bool holding() const { return holding_; }
+
+  private:
+    pid_t pid_ = -1;
+    bool holding_ = false;
+};
+
+// A temporary file of a copy that was killed is taken away by the next copy to the same
+// destination once nobody holds its lock, whatever process now has the number in its name; one
+// that a live writer holds, or that is no file of ours, stays.
+TEST(FileCopy, TakesAwayAbandonedTemporaryFilesOnly) {
     TempDrive t;
     fs::create_directories(t.onDrive("dest"));
-    writeFile(t.dist() / "short.bin", "new");
-    fs::permissions(t.dist() / "short.bin", fs::perms(0640));
-    writeFile(t.onDrive("dest/target.bin"), "old");
+    writeFile(t.dist() / "new.bin", "new");
+    const fs::path dest = t.onDrive("dest");
+    const std::string prefix = ".app.exe.partial-";
+    // Named after this very process, which is alive, as a killed copy's file may well be.
+    writeFile(dest / (prefix + std::to_string(getpid()) + "-1"), "abandoned");
+    writeFile(dest / (prefix + "1-2"), "abandoned by a process long gone");
+    fs::create_symlink("app.exe", dest / (prefix + "link"));
+    fs::create_directory(dest / (prefix + "folder"));
+    writeFile(dest / (prefix + "held"), "a live writer's");
+    const LockHolder writer(dest / (prefix + "held"));
+    ASSERT_TRUE(writer.holding());
 
-    ASSERT_TRUE(FileCopy("short.bin", R"(c:\dest\TARGET.bin)"));
-    EXPECT_EQ(listFolder(t.onDrive("dest")), std::vector<std::string>{"target.bin"});
-    EXPECT_EQ(fs::status(t.onDrive("dest/target.bin")).permissions(), fs::perms(0640));
-    ASSERT_TRUE(FileCopy("short.bin", R"(c:\dest\program.EXE)"));
-    EXPECT_EQ(fs::status(t.onDrive("dest/program.EXE")).permissions(), fs::perms(0750));
+    EXPECT_TRUE(FileCopy("new.bin", R"(c:\dest\app.exe)"));
+
+    EXPECT_EQ(listFolder(dest), (std::vector<std::string>{prefix + "folder", prefix + "held",
+                                                          prefix + "link", "app.exe"}));
 }
 
 // The recorder's output once it holds the given text, or whatever is there at the deadline.

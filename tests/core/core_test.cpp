@@ -1,8 +1,10 @@
 // The host-neutral rules: the wildcard matcher, name comparison, the command-line tokenizer, the
-// "get" parser and the setup window's table. Built and run on every host.
+// "get" parser, the sizes in server replies and the setup window's table. Built and run on every
+// host.
 
 #include "case_fold.h"
 #include "command_line.h"
+#include "ftp_reply.h"
 #include "get_command.h"
 #include "setup_elements.h"
 #include "texts.h"
@@ -112,6 +114,49 @@ TEST(GetCommand, SplitsFieldsOnRunsOfSpaces) {
         if (!parsed) continue;
         EXPECT_EQ(parsed->remotePath, c.remote);
         EXPECT_EQ(parsed->localPath, c.local);
+    }
+}
+
+// Sizes as servers write them: blanks anywhere around the number, the opening reply's wording
+// free. A size reply whose number cannot be read is told apart from a line that states none.
+TEST(FtpReply, ReadsTheSizesServersState) {
+    using Kind = StatedSize::Kind;
+    struct Case {
+        const char* line;
+        StatedSize stated;
+    };
+    const Case cases[] = {
+        {"213 1048576\r\n", {Kind::Size, 1048576}},
+        {"213 1048576", {Kind::Size, 1048576}},
+        {"213 1048576  \t\r\n", {Kind::Size, 1048576}},
+        {"213   0042\r\n", {Kind::Size, 42}},
+        {"213 0\r\n", {Kind::Size, 0}},
+        {"213 9223372036854775807\r\n", {Kind::Size, 9223372036854775807}},
+        {"213 9223372036854775808\r\n", {Kind::Unreadable, 0}},
+        {"213 12a4\r\n", {Kind::Unreadable, 0}},
+        {"213 -5\r\n", {Kind::Unreadable, 0}},
+        {"213 \r\n", {Kind::Unreadable, 0}},
+        {"213 1 234\r\n", {Kind::Unreadable, 0}},
+        {"213-status follows\r\n", {}},
+        {"2130 5\r\n", {}},
+        {"502 SIZE not implemented.\r\n", {}},
+        {"150 Opening BINARY mode data connection for f.exe (300000 bytes).\r\n",
+         {Kind::Size, 300000}},
+        {"125 Data connection already open; transfer starting (7 Bytes)\r\n", {Kind::Size, 7}},
+        {"150 Opening data connection for a (1) (2 bytes) (300 bytes).\r\n", {Kind::Size, 300}},
+        {"150 Opening data connection for (12 bytes).exe (300 bytes).\r\n", {Kind::Size, 300}},
+        {"150 File status okay. About to open data connection.\r\n", {}},
+        {"150 Opening data connection for f (bytes).\r\n", {}},
+        {"150 Opening data connection for f ( 12 bytes).\r\n", {}},
+        {"150 (99999999999999999999 bytes)\r\n", {Kind::Unreadable, 0}},
+        {"226 Transfer complete (300000 bytes).\r\n", {}},
+        {"", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const StatedSize got = sizeStatedIn(c.line);
+        EXPECT_EQ(got.kind, c.stated.kind);
+        EXPECT_EQ(got.bytes, c.stated.bytes);
     }
 }
 

@@ -1,7 +1,7 @@
 // Faults of the host injected under "Passo 1" and its copies: a full disk, sources that are
-// folders or cannot be read, destinations that are read-only or folders. Each copy that meets
-// one fails as a recorded step, leaves what was at its destination whole, and leaves no
-// temporary file; every other step still does its work.
+// folders, FIFOs or sockets or cannot be read, destinations that are read-only, folders or FIFOs.
+// Each copy that meets one fails as a recorded step without waiting, leaves what was at its
+// destination whole, and leaves no temporary file; every other step still does its work.
 
 #include "action.h"
 #include "host.h"
@@ -13,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -149,6 +151,107 @@ TEST(CopyFaults, Passo1CopiesEverythingElseAndKeepsWhatItCannotReplace) {
             EXPECT_FALSE(fs::exists(t.onDrive(f.installed))) << "wiped and not copied again";
         } else if (source != "pulsaro_zentra_update.exe" && source != "coordinate_minipad.txt") {
             EXPECT_EQ(readFile(t.onDrive(f.installed)), distContent(f.source, 2)) << f.installed;
+        }
+    }
+    EXPECT_EQ(leftoverTemporaries(t.drive()), std::vector<std::string>{});
+    EXPECT_TRUE(form.element(setup::Element::Picture5)->isVisibleTo(&form));
+}
+
+struct SpecialFileCase {
+    const char* description;
+    const char* special;  // below the drive, made a FIFO (or a socket when it ends in ".sock")
+    std::function<ErrorCode()> operation;
+};
+
+ErrorCode codeOf(const OpResult& result) {
+    return result.code();
+}
+
+// The answer of SameContents in the form of the other operations' codes.
+ErrorCode sameContentsCode(bool same) {
+    return same ? ErrorCode{} : ErrorCode::rule(FailedRule::NotARegularFile);
+}
+
+// A FIFO blocks whoever opens it for reading; a device may block or act when opened. No
+// operation opens either: each refuses at once and changes nothing.
+TEST(SpecialFiles, NoOperationWaitsOnOneOrChangesAnything) {
+    const SpecialFileCase cases[] = {
+        {"FileCopy from a FIFO", "special/source",
+         [] { return codeOf(FileCopy(R"(c:\special\source)", R"(c:\special\copy)")); }},
+        {"FileCopy from a socket", "special/source.sock",
+         [] { return codeOf(FileCopy(R"(c:\special\source.sock)", R"(c:\special\copy)")); }},
+        {"FileCopy onto a FIFO", "special/target",
+         [] { return codeOf(FileCopy(R"(c:\special\file)", R"(c:\special\target)")); }},
+        {"FileLen of a FIFO", "special/target",
+         [] {
+             std::int64_t length = 0;
+             return codeOf(FileLen(R"(c:\special\target)", length));
+         }},
+        {"SameContents with a FIFO first", "special/target",
+         [] {
+             return sameContentsCode(SameContents(R"(c:\special\target)", R"(c:\special\file)"));
+         }},
+        {"SameContents with a FIFO second", "special/target",
+         [] {
+             return sameContentsCode(SameContents(R"(c:\special\file)", R"(c:\special\target)"));
+         }},
+        {"a download onto a FIFO", "special/target",
+         [] {
+             PartialFile download;
+             return codeOf(download.open(R"(c:\special\target)"));
+         }},
+        {"a lock on a FIFO", "special/target",
+         [] {
+             ExclusiveLock lock;
+             return codeOf(lock.acquire(R"(c:\special\target)"));
+         }},
+    };
+    for (const SpecialFileCase& c : cases) {
+        SCOPED_TRACE(c.description);
+        TempDrive t;
+        fs::create_directories(t.onDrive("special"));
+        writeFile(t.onDrive("special/file"), "file");
+        const fs::path special = t.onDrive(c.special);
+        const bool socket = special.extension() == ".sock";
+        if (socket) {
+            makeSocketFile(special);
+        } else {
+            makeFifo(special, fs::perms(0666));
+        }
+        const auto before = treeSnapshot(t.drive());
+        std::optional<FifoWatchdog> watchdog;
+        if (!socket) watchdog.emplace(special);
+
+        const ErrorCode code = c.operation();
+
+        if (watchdog) {
+            EXPECT_FALSE(watchdog->stop()) << "waited on the FIFO";
+        }
+        EXPECT_EQ(code, ErrorCode::rule(FailedRule::NotARegularFile));
+        EXPECT_EQ(treeSnapshot(t.drive()), before);
+    }
+}
+
+// "Passo 1" from a distribution folder where one file is a FIFO: that copy fails at once, the
+// window goes on, and every other file is installed.
+TEST(SpecialFiles, Passo1SkipsADistributionFileThatIsAFifo) {
+    TempDrive t;
+    fillDistribution(t, 1);
+    fs::remove(t.dist() / "pulsaro_tol.txt");
+    makeFifo(t.dist() / "pulsaro_tol.txt", fs::perms(0644));
+    CapturedDiagnostics diagnostics;
+    SetupWindow form;
+    FifoWatchdog watchdog(t.dist() / "pulsaro_tol.txt");
+
+    form.form().Command1_Click();
+
+    EXPECT_FALSE(watchdog.stop()) << "Passo 1 waited on the FIFO";
+    EXPECT_TRUE(anyLineHolds(diagnostics.lines, {"FileCopy", "pulsaro_tol.txt", "is not a file"}));
+    for (const DistFile& f : kDistFiles) {
+        if (std::string(f.source) == "pulsaro_tol.txt") {
+            EXPECT_FALSE(fs::exists(t.onDrive(f.installed)));
+        } else {
+            EXPECT_EQ(readFile(t.onDrive(f.installed)), distContent(f.source, 1)) << f.installed;
         }
     }
     EXPECT_EQ(leftoverTemporaries(t.drive()), std::vector<std::string>{});

@@ -14,6 +14,8 @@ std::map<std::string, std::string> treeSnapshot(const fs::path& folder) {
             tree[relative] = "-> " + fs::read_symlink(entry.path()).string();
         } else if (entry.is_directory()) {
             tree[relative] = "<folder>";
+        } else if (!entry.is_regular_file()) {
+            tree[relative] = "<special>";
         } else {
             tree[relative] = readFile(entry.path());
         }

@@ -10,8 +10,9 @@
 
 namespace pulsaro::test {
 
-// Every entry below a folder, links not followed: relative path -> file bytes, "<folder>" or
-// "-> target". Two snapshots are equal exactly when nothing below the folder changed.
+// Every entry below a folder, links not followed: relative path -> file bytes, "<folder>",
+// "-> target" or "<special>" (a FIFO, socket or device, never opened). Two snapshots are equal
+// exactly when nothing below the folder changed.
 std::map<std::string, std::string> treeSnapshot(const std::filesystem::path& folder);
 
 // Every temporary file of an atomic replacement left below a folder.

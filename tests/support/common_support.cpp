@@ -2,10 +2,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 #include <cstdlib>
@@ -109,34 +105,6 @@ void ChildProcess::kill() {
 
 fs::path testProgramFolder() {
     return fs::read_symlink("/proc/self/exe").parent_path();
-}
-
-ChildProcess::ChildProcess(const fs::path& program, const std::vector<std::string>& arguments) {
-    std::vector<std::string> words{program.string()};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-}
-
-ChildProcess::~ChildProcess() {
-    kill();
-}
-
-bool ChildProcess::started() const {
-    return pid_ > 0;
-}
-
-void ChildProcess::kill() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    pid_ = -1;
 }
 
 #endif

@@ -1,7 +1,7 @@
 #pragma once
 
 // What tests on both hosts share beyond the drive: waiting for traces, reading them, the
-// environment programs inherit, and helper programs started and killed.
+// environment programs inherit, helper programs, and on Windows their starts and kills.
 
 #include <chrono>
 #include <filesystem>
@@ -41,6 +41,7 @@ std::filesystem::path testProgramFolder();
 // A helper program beside the test program, named without the host's program suffix.
 std::filesystem::path helperProgram(const std::string& name);
 
+#ifdef _WIN32
 // A helper program started with arguments, which a test can end at any moment the way a power
 // cut would: no chance to clean up. Ended so when the object goes, if still running.
 class ChildProcess {
@@ -55,11 +56,8 @@ class ChildProcess {
     void kill();
 
   private:
-#ifdef _WIN32
     void* process_ = nullptr;
-#else
-    int pid_ = -1;
-#endif
 };
+#endif
 
 }  // namespace pulsaro::test

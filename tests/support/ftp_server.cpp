@@ -25,6 +25,15 @@ QStringList argumentsFor(const fs::path& root, const FtpFaults& faults) {
     if (faults.stallAfterBytes) args << "--stall-after" << QString::number(*faults.stallAfterBytes);
     if (faults.sizeDelta != 0) args << "--size-delta" << QString::number(faults.sizeDelta);
     if (faults.announceNoSize) args << "--no-size";
+    if (!faults.sizeReply.empty())
+        args << "--size-reply" << QString::fromStdString(faults.sizeReply);
+    if (faults.openingSizeDelta) {
+        args << "--opening-size-delta" << QString::number(*faults.openingSizeDelta);
+    }
+    if (faults.cutAfterBytes) args << "--cut-after" << QString::number(*faults.cutAfterBytes);
+    if (faults.growWhileSending > 0) {
+        args << "--grow-while-sending" << QString::number(faults.growWhileSending);
+    }
     if (faults.bytesPerSecond > 0) args << "--rate" << QString::number(faults.bytesPerSecond);
     if (!faults.silentOn.empty()) args << "--silent-on" << QString::fromStdString(faults.silentOn);
     if (!faults.longReplyAt.empty()) {

@@ -33,6 +33,16 @@ def parse_arguments():
                         help="announce (SIZE) the file this much larger (or smaller) than it is")
     parser.add_argument("--no-size", action="store_true",
                         help="answer SIZE with 502, so no size is announced")
+    parser.add_argument("--size-reply", default="213 %d", metavar="FORMAT",
+                        help="the reply to SIZE, %%d standing for the size (default: 213 %%d)")
+    parser.add_argument("--opening-size-delta", type=int, metavar="BYTES",
+                        help="state the size in the reply that opens a transfer, "
+                             "'(N bytes)', this much larger (or smaller) than it is")
+    parser.add_argument("--cut-after", type=int, metavar="BYTES",
+                        help="end the transfer after this many bytes as if the file ended "
+                             "there, reporting it complete (226)")
+    parser.add_argument("--grow-while-sending", type=int, default=0, metavar="BYTES",
+                        help="append this many bytes to the file once sending it has begun")
     parser.add_argument("--rate", type=int, default=0, metavar="BYTES_PER_SECOND",
                         help="send file data no faster than this")
     parser.add_argument("--silent-on", metavar="COMMAND", default="",
@@ -61,12 +71,27 @@ def make_authorizer(args):
 
 def make_data_handler(args):
     class DataHandler(DTPHandler):
+        _grown = False
+
         def use_sendfile(self):
             # sendfile() would bypass send(), where the data faults are made.
-            shaped = args.drop_after is not None or args.stall_after is not None or args.rate
+            shaped = (args.drop_after is not None or args.stall_after is not None or args.rate
+                      or args.cut_after is not None or args.grow_while_sending)
             return not shaped and super().use_sendfile()
 
         def send(self, data):
+            if args.grow_while_sending and not self._grown:
+                self._grown = True
+                with open(self.file_obj.name, "ab") as grown:
+                    grown.write(b"g" * args.grow_while_sending)
+            if args.cut_after is not None:
+                room = args.cut_after - self.tot_bytes_sent
+                if room <= 0:
+                    # Nothing left to send is what makes the close a complete transfer (226).
+                    self.producer_fifo.clear()
+                    self.handle_close()
+                    return 0
+                data = data[:room]
             limit = args.drop_after if args.drop_after is not None else args.stall_after
             if limit is not None:
                 room = limit - self.tot_bytes_sent
@@ -115,7 +140,17 @@ def make_control_handler(args):
         def respond(self, resp, logfun=logging.debug):
             if self._command == args.long_reply_at.upper():
                 self.push("%s-%s\r\n" % (resp[:3], "x" * args.long_reply_length))
+            if (self._command == "RETR" and args.opening_size_delta is not None
+                    and resp[:4] in ("150 ", "125 ")):
+                resp = "%s Opening BINARY mode data connection for %s (%d bytes)." % (
+                    resp[:3], os.path.basename(self._retrieved), self._retrieved_size)
             super().respond(resp, logfun)
+
+        def ftp_RETR(self, file):
+            self._retrieved = file
+            if args.opening_size_delta is not None and os.path.isfile(file):
+                self._retrieved_size = os.path.getsize(file) + args.opening_size_delta
+            return super().ftp_RETR(file)
 
         def handle_auth_success(self, home, password, msg_login):
             super().handle_auth_success(home, password, msg_login)
@@ -128,7 +163,7 @@ def make_control_handler(args):
             if not self.fs.isfile(self.fs.realpath(path)):
                 self.respond("550 %s is not retrievable." % self.fs.fs2ftp(path))
                 return
-            self.respond("213 %d" % (self.fs.getsize(path) + args.size_delta))
+            self.respond(args.size_reply % (self.fs.getsize(path) + args.size_delta))
 
     return ControlHandler
 

@@ -4,12 +4,17 @@
 
 #include <QProcess>
 
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <stdexcept>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -93,22 +98,64 @@ std::string ClosedPort::url() const {
     return "ftp://127.0.0.1:" + std::to_string(port_);
 }
 
-pid_t startUpdater(const fs::path& program, const fs::path& drive, const std::string& url,
-                   const std::string& display) {
+std::uintmax_t bytesOpenIn(pid_t pid, const fs::path& folder) {
+    // An unnamed file shows as "<folder>/#<inode> (deleted)".
+    const std::string inFolder = folder.string() + "/";
+    std::uintmax_t total = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it("/proc/" + std::to_string(pid) + "/fd", ec), end;
+         !ec && it != end; it.increment(ec)) {
+        std::error_code linkError;
+        const std::string target = fs::read_symlink(it->path(), linkError).string();
+        struct stat info {};
+        if (!linkError && target.rfind(inFolder, 0) == 0 &&
+            ::stat(it->path().c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            total += static_cast<std::uintmax_t>(info.st_size);
+        }
+    }
+    return total;
+}
+
+pid_t startInstalledUpdater(const fs::path& drive, const std::string& url,
+                            const UpdaterStart& how) {
+    const fs::path staging = drive / "pulsaro_zentra" / "_Pulsaro";
+    fs::create_directories(staging);
+    const fs::path program = staging / "pulsaro_zentra_update.exe";
+    if (!fs::exists(program)) fs::copy_file(builtDistribution() / program.filename(), program);
     const pid_t pid = ::fork();
     if (pid == 0) {
         setenv("PULSARO_DRIVE_C", drive.c_str(), 1);
         setenv("PULSARO_UPDATE_URL", url.c_str(), 1);
-        if (display.empty()) {
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        unsetenv("WAYLAND_DISPLAY");
+        if (how.display.empty()) {
+            unsetenv("DISPLAY");
+            unsetenv("QT_QPA_PLATFORM");
         } else {
             setenv("QT_QPA_PLATFORM", "xcb", 1);
-            setenv("DISPLAY", display.c_str(), 1);
+            setenv("DISPLAY", how.display.c_str(), 1);
+        }
+        if (!how.standardError.empty()) {
+            const int fd = ::open(how.standardError.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd < 0 || ::dup2(fd, 2) < 0) _exit(126);
         }
         execl(program.c_str(), program.c_str(), nullptr);
         _exit(127);
     }
     return pid;
+}
+
+std::optional<int> waitForEnd(pid_t pid, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) != pid) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return status;
 }
 
 }  // namespace pulsaro::test

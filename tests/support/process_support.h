@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -59,9 +60,24 @@ class ClosedPort {
     int port_ = 0;
 };
 
-// Starts the updater program at `program` as its own process on a drive, against a server, on an
-// X display (offscreen when empty).
-pid_t startUpdater(const std::filesystem::path& program, const std::filesystem::path& drive,
-                   const std::string& url, const std::string& display);
+// The bytes in the files a process holds open in a folder, named or not yet named: how far a
+// download or a copy into that folder has come.
+std::uintmax_t bytesOpenIn(pid_t pid, const std::filesystem::path& folder);
+
+// How a started updater meets the desktop, and where what it writes on standard error goes.
+struct UpdaterStart {
+    std::string display{};                  // an X display ":N"; empty: no display whatever
+    std::filesystem::path standardError{};  // empty: this process's standard error
+};
+
+// Installs the built updater on the drive (host folder) as the setup does, unless it is there,
+// and starts it from there as its own process against a server.
+pid_t startInstalledUpdater(const std::filesystem::path& drive, const std::string& url,
+                            const UpdaterStart& how = {});
+
+// Waits for a started program to end and gives its wait status; nothing when it still runs at the
+// limit, and it is then killed.
+std::optional<int> waitForEnd(pid_t pid,
+                              std::chrono::milliseconds limit = std::chrono::seconds(60));
 
 }  // namespace pulsaro::test

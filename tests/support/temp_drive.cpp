@@ -64,6 +64,14 @@ TempDrive::~TempDrive() {
     }
 }
 
+TempDrives::TempDrives(std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) drives_.push_back(std::make_unique<TempDrive>());
+}
+
+TempDrives::~TempDrives() {
+    while (!drives_.empty()) drives_.pop_back();
+}
+
 void writeFile(const fs::path& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -4,6 +4,7 @@
 #include "program.h"
 
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -42,6 +43,22 @@ class TempDrive {
     std::filesystem::path previousCwd_;
     std::string previousDrive_;
     bool hadDrive_ = false;
+};
+
+// Several drives at once, for programs run side by side. Each TempDrive restores what was set
+// before it, so they go in the reverse of the order they came in.
+class TempDrives {
+  public:
+    explicit TempDrives(std::size_t count);
+    ~TempDrives();
+    TempDrives(const TempDrives&) = delete;
+    TempDrives& operator=(const TempDrives&) = delete;
+
+    const TempDrive& operator[](std::size_t i) const { return *drives_[i]; }
+    std::size_t size() const { return drives_.size(); }
+
+  private:
+    std::vector<std::unique_ptr<TempDrive>> drives_;
 };
 
 void writeFile(const std::filesystem::path& path, std::string_view bytes);

@@ -40,9 +40,14 @@ XvfbDisplay::XvfbDisplay() {
 }
 
 XvfbDisplay::~XvfbDisplay() {
+    stop();
+}
+
+void XvfbDisplay::stop() {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGTERM);
     ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
 }
 
 std::string XvfbDisplay::xdotool(const std::vector<std::string>& arguments) const {

@@ -18,6 +18,8 @@ class XvfbDisplay {
     XvfbDisplay& operator=(const XvfbDisplay&) = delete;
 
     bool running() const { return pid_ > 0 && !display_.empty(); }
+    // Ends the server now; its clients lose their display.
+    void stop();
     const std::string& display() const { return display_; }  // ":N"
 
     // Runs xdotool on this display and returns its standard output; empty on failure.

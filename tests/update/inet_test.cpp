@@ -1,10 +1,13 @@
 #include "curl_inet.h"
 #include "ftp_server.h"
 #include "host.h"
+#include "process_support.h"
 #include "temp_drive.h"
 #include "update_fixtures.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -52,12 +55,6 @@ std::size_t openSockets() {
     return count;
 }
 
-std::uintmax_t bytesReceivedSoFar(const fs::path& folder) {
-    std::uintmax_t total = 0;
-    for (const auto& entry : fs::directory_iterator(folder)) total += entry.file_size();
-    return total;
-}
-
 // The install tree's staging folder as the setup spells it, which the updater writes in lower
 // case.
 class InetTest : public ::testing::Test {
@@ -91,6 +88,42 @@ TEST_F(InetTest, FilesArriveByteIdentical) {
         EXPECT_EQ(listFolder(staging()), std::vector<std::string>{"pulsaronew_zentra.exe"});
         EXPECT_TRUE(readFile(target()) == bytes);
         EXPECT_EQ(openSockets(), socketsBefore) << "a connection was left open";
+        fs::remove(target());
+    }
+}
+
+// Sizes stated loosely, or not at all, still let a file through: with no size stated anywhere
+// the bytes are taken as they came.
+TEST_F(InetTest, FilesThatMatchEveryStatedSizeArrive) {
+    const std::string bytes = patternBytes(3 << 20, 8);
+    const std::string grown = bytes + std::string(1000, 'g');
+    struct Case {
+        const char* name;
+        FtpFaults faults;
+        std::string arrives;
+    };
+    const Case cases[] = {
+        {"size reply with trailing blanks", {.sizeReply = "213 %d \t"}, bytes},
+        {"opening reply states the size", {.openingSizeDelta = 0}, bytes},
+        {"both state it", {.sizeReply = "213  %d ", .openingSizeDelta = 0}, bytes},
+        {"no size stated, cut short and reported complete",
+         {.announceNoSize = true, .cutAfterBytes = 1 << 20},
+         bytes.substr(0, 1 << 20)},
+        {"no size stated, the file grows while it is sent",
+         {.announceNoSize = true, .growWhileSending = 1000},
+         grown},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FtpServer server(c.faults);
+        server.putFile(kRemoteApp, bytes);
+
+        ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
+        ASSERT_TRUE(waitForEnd(inet));
+
+        EXPECT_TRUE(inet.Outcome().ok()) << inet.Outcome().reason();
+        EXPECT_TRUE(readFile(target()) == c.arrives);
+        EXPECT_EQ(listFolder(staging()), std::vector<std::string>{"pulsaronew_zentra.exe"});
         fs::remove(target());
     }
 }
@@ -248,7 +281,28 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"AnnouncesMoreThanItSends", sizeOffBy(1000),
                   rule(FailedRule::ShorterThanAnnounced)},
         FaultCase{"SendsMoreThanItAnnounced", sizeOffBy(-1000),
-                  rule(FailedRule::LongerThanAnnounced)}),
+                  rule(FailedRule::LongerThanAnnounced)},
+        FaultCase{"NoSizeReplyCutShortReportedCompleteOpeningStatesSize",
+                  {.announceNoSize = true, .openingSizeDelta = 0, .cutAfterBytes = 1 << 20},
+                  rule(FailedRule::ShorterThanAnnounced)},
+        FaultCase{"SizeReplyWithTrailingBlanksCutShortReportedComplete",
+                  {.sizeReply = "213 %d \t", .cutAfterBytes = 1 << 20},
+                  rule(FailedRule::ShorterThanAnnounced)},
+        FaultCase{"OpeningReplyStatesMoreThanItSends",
+                  {.announceNoSize = true, .openingSizeDelta = 1000},
+                  rule(FailedRule::ShorterThanAnnounced)},
+        FaultCase{"OpeningReplyStatesLessThanItSends",
+                  {.announceNoSize = true, .openingSizeDelta = -1000},
+                  rule(FailedRule::LongerThanAnnounced)},
+        FaultCase{"OpeningReplyDisagreesWithSizeReply",
+                  {.openingSizeDelta = 1},
+                  rule(FailedRule::SizesDisagree)},
+        FaultCase{"FileGrowsWhileSent",
+                  {.openingSizeDelta = 0, .growWhileSending = 1000},
+                  rule(FailedRule::LongerThanAnnounced)},
+        FaultCase{"SizeReplyUnreadable",
+                  {.sizeReply = "213 about %d bytes"},
+                  rule(FailedRule::UnreadableSize)}),
     [](const ::testing::TestParamInfo<FaultCase>& param) { return param.param.name; });
 
 TEST_F(InetTest, FailedRequestLeavesAnExistingFileAsItWas) {
@@ -290,10 +344,11 @@ TEST_F(InetTest, CancelEndsTheRequestAndClosesItsConnection) {
 
     ASSERT_TRUE(inet.Execute(server.url(), getCommand()).ok());
     const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (bytesReceivedSoFar(staging()) == 0 && std::chrono::steady_clock::now() < deadline) {
+    while (test::bytesOpenIn(::getpid(), staging()) == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
         DoEventsWaiting(20ms);
     }
-    ASSERT_GT(bytesReceivedSoFar(staging()), 0u);
+    ASSERT_GT(test::bytesOpenIn(::getpid(), staging()), 0u);
     ASSERT_TRUE(inet.StillExecuting());
     inet.Cancel();
 

@@ -24,17 +24,6 @@ using namespace pulsaro::test;
 
 namespace {
 
-// Installs the built updater the way the setup does and starts it from there.
-pid_t startInstalledUpdater(const TempDrive& t, const std::string& url,
-                            const std::string& display) {
-    fs::create_directories(t.onDrive("pulsaro_zentra/_Pulsaro"));
-    const fs::path installed = t.onDrive("pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe");
-    if (!fs::exists(installed)) {
-        fs::copy_file(builtDistribution() / "pulsaro_zentra_update.exe", installed);
-    }
-    return startUpdater(installed, t.drive(), url, display);
-}
-
 // Presses Enter on the message box until the program ends, as a window can be mapped a moment
 // before it takes keys. Returns the exit status, or nothing when the program never ended (it is
 // then killed).
@@ -82,7 +71,7 @@ TEST(UpdaterProgram, AnswersThroughItsMessageAndExitStatus) {
             server->putFile(kRemoteApp, fresh);
             url = server->url();
         }
-        const pid_t pid = startInstalledUpdater(t, url, x.display());
+        const pid_t pid = startInstalledUpdater(t.drive(), url, {.display = x.display()});
         const std::string box = x.waitForWindow("pulsaro_update", std::chrono::seconds(30));
         if (box.empty()) {
             int status = 0;
@@ -135,7 +124,7 @@ TEST(UpdaterProgram, KilledAtAnyMomentLeavesAWholeApplication) {
         auto drive = std::make_unique<TempDrive>();
         fs::create_directories(drive->onDrive("pulsaro_zentra"));
         writeFile(drive->onDrive("pulsaro_zentra/Pulsaro_zentra.exe"), oldApp);
-        const pid_t pid = startInstalledUpdater(*drive, server.url(), "");
+        const pid_t pid = startInstalledUpdater(drive->drive(), server.url());
         const auto at =
             first + (last - first) * i / kRuns + std::chrono::milliseconds(jitter(random));
         victims.push_back({std::move(drive), pid, start + at});

@@ -82,12 +82,77 @@ TEST(FileCopy, FailsOnADestinationInUseAndLeavesItWhole) {
     EXPECT_EQ(listFolder(t.onDrive("dest")), Names{"app.exe"}) << "no temporary file left";
 }
 
+// A copy killed at any moment leaves the old destination or the new one, whole, and nothing
+// else: the system deletes the temporary file as the process goes.
+TEST(FileCopy, KilledPartWayLeavesTheOldFileOrTheNewOneAndNothingElse) {
+    TempDrive t;
+    const std::string oldBytes = patternBytes(1000, 1);
+    const std::string newBytes = patternBytes(64 << 20, 2);
+    writeFile(t.dist() / "big.bin", newBytes);
+    fs::create_directories(t.onDrive("dest"));
+    int sawOld = 0;
+    for (int round = 0; round < 8; ++round) {
+        writeFile(t.onDrive("dest/app.exe"), oldBytes);
+        ChildProcess copy(helperProgram("file_copy_tool"), {"big.bin", R"(c:\dest\app.exe)"});
+        ASSERT_TRUE(copy.started());
+        std::this_thread::sleep_for(std::chrono::milliseconds(round * 40));
+        copy.kill();
+        const std::string left = readFile(t.onDrive("dest/app.exe"));
+        ASSERT_TRUE(left == oldBytes || left == newBytes) << "round " << round << ": mixed file";
+        EXPECT_EQ(listFolder(t.onDrive("dest")), Names{"app.exe"}) << "round " << round;
+        sawOld += left == oldBytes;
+    }
+    EXPECT_GT(sawOld, 0) << "no kill landed before the copy ended; the test proved nothing";
+}
+
 TEST(FileCopy, RefusesADeviceAsSourceWithoutReadingIt) {
     TempDrive t;
     const OpResult result = FileCopy("NUL", R"(c:\copied)");
     EXPECT_EQ(result.code(), ErrorCode::rule(FailedRule::NotARegularFile)) << result.reason();
     EXPECT_FALSE(SameContents("NUL", "NUL"));
     EXPECT_EQ(listFolder(t.drive()), Names{});
+}
+
+// A holder that lets go, and one that is killed, both let the next one through; never before. The
+// lock's file is there while it is held, and gone afterwards, also when its holder was killed.
+TEST(ExclusiveLock, OneHolderAtATimeAndAHolderThatDiesLetsGo) {
+    for (const bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "the holder is killed" : "the holder lets go");
+        TempDrive t;
+        const fs::path ready = t.base() / "ready";
+        const fs::path release = t.base() / "release";
+        ChildProcess holder(helperProgram("lock_holder"),
+                            {R"(c:\update.lock)", ready.string(), release.string()});
+        ASSERT_TRUE(eventually([&] { return fs::exists(ready); }));
+        EXPECT_EQ(listFolder(t.drive()), Names{"update.lock"});
+        std::thread letGo([&] {
+            std::this_thread::sleep_for(300ms);
+            if (killed) {
+                holder.kill();
+            } else {
+                writeFile(release, "");
+            }
+        });
+        const double asked = GetTimer();
+        ExclusiveLock lock;
+
+        const OpResult acquired = lock.acquire(R"(c:\UPDATE.LOCK)");
+
+        letGo.join();
+        ASSERT_TRUE(acquired) << acquired.reason();
+        EXPECT_GE(GetTimer() - asked, 0.25) << "taken while still held";
+        EXPECT_EQ(listFolder(t.drive()), Names{"UPDATE.LOCK"}) << "the new holder's own file";
+        lock.release();
+        EXPECT_EQ(listFolder(t.drive()), Names{});
+    }
+}
+
+TEST(ExclusiveLock, RefusesAFolderInPlaceOfItsFileAtOnce) {
+    TempDrive t;
+    fs::create_directories(t.onDrive("update.lock"));
+    ExclusiveLock lock;
+    EXPECT_EQ(lock.acquire(R"(c:\update.lock)").code(),
+              ErrorCode::rule(FailedRule::NotARegularFile));
 }
 
 // Where the programs the tests start leave their traces.
