@@ -1,5 +1,7 @@
 #include "curl_inet.h"
 
+#include "ftp_text.h"
+
 #include <QByteArray>
 
 #include <algorithm>
@@ -69,21 +71,6 @@ std::optional<std::string> buildUrl(CURLU* handle, const std::string& serverUrl,
         return std::string("invalid remote path: ") + curl_url_strerror(rc);
     }
     return std::nullopt;
-}
-
-// The size in a reply to SIZE ("213 <digits>"); -1 for any other reply line.
-curl_off_t announcedSizeIn(std::string_view reply) {
-    constexpr std::string_view kSizeReply = "213 ";
-    if (reply.substr(0, kSizeReply.size()) != kSizeReply) return -1;
-    reply.remove_prefix(kSizeReply.size());
-    while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) reply.remove_suffix(1);
-    if (reply.empty() || reply.size() > 18) return -1;
-    curl_off_t size = 0;
-    for (char c : reply) {
-        if (c < '0' || c > '9') return -1;
-        size = size * 10 + (c - '0');
-    }
-    return size;
 }
 
 // libcurl counts its time-outs in whole seconds; a shorter request time-out still gets one.
@@ -186,8 +173,9 @@ class CurlInet::Request {
                 "the server sent a reply line of " + std::to_string(size * count) + " bytes");
             return 0;
         }
-        const curl_off_t announced = announcedSizeIn(std::string_view(line, size * count));
-        if (announced >= 0) request->sink_.announceLength(announced);
+        if (const auto announced = sizeInSizeReply(std::string_view(line, size * count))) {
+            request->sink_.announceLength(*announced);
+        }
         return size * count;
     }
 
