@@ -38,14 +38,22 @@ std::wstring mappedDrive() {
 
 MappedPath mapPath(std::string_view windowsPath) {
     std::wstring path = withBackslashes(widen(windowsPath));
-    const bool onDriveC =
-        path.size() >= 2 && path[1] == L':' && (path[0] == L'c' || path[0] == L'C');
     const std::wstring root = mappedDrive();
-    if (!onDriveC || root.empty()) return MappedPath{path, {}};
+    if (!isOnDriveC(windowsPath) || root.empty()) return MappedPath{path, {}};
     std::wstring rest = path.substr(2);
     if (climbsOut(rest)) return MappedPath{{}, "\"..\" is not allowed in a drive path"};
     if (rest.empty() || rest.front() != L'\\') rest.insert(rest.begin(), L'\\');
     return MappedPath{root + rest, {}};
+}
+
+bool isOnDriveC(std::string_view windowsPath) {
+    return windowsPath.size() >= 2 && windowsPath[1] == ':' &&
+           (windowsPath[0] == 'c' || windowsPath[0] == 'C');
+}
+
+bool isRelativePath(std::string_view windowsPath) {
+    const bool hasDrive = windowsPath.size() >= 2 && windowsPath[1] == ':';
+    return !hasDrive && !windowsPath.starts_with('\\') && !windowsPath.starts_with('/');
 }
 
 std::wstring ownFolder() {

@@ -21,6 +21,12 @@ struct MappedPath {
 // as it is, with '/' turned into '\'.
 MappedPath mapPath(std::string_view windowsPath);
 
+// Whether a Windows path names a place on drive c: ("c:\x", "C:/x"), which the mapping moves.
+bool isOnDriveC(std::string_view windowsPath);
+
+// Whether a Windows path is relative: no drive letter and no leading separator.
+bool isRelativePath(std::string_view windowsPath);
+
 // The folder holding the running program, without a trailing separator.
 std::wstring ownFolder();
 

@@ -1,0 +1,176 @@
+#include "drive.h"
+#include "folders.h"
+#include "handle.h"
+#include "host.h"
+#include "system_error.h"
+#include "temporary_files.h"
+#include "wide.h"
+#include "wildcard.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace pulsaro {
+namespace {
+
+// A relative source is looked up in the current folder, then beside the running program.
+std::wstring resolveSource(std::string_view source, const std::wstring& mapped) {
+    if (!isRelativePath(source) || GetFileAttributesW(mapped.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return mapped;
+    }
+    const std::wstring beside = inFolder(ownFolder(), mapped);
+    return GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES ? beside : mapped;
+}
+
+// Opens a file for reading only if it is a file on a disk: a folder, a pipe, a console or another
+// device is refused before anything could wait on it. The Win32 error is left for GetLastError.
+Handle openRegularFile(const std::wstring& path, DWORD share, bool& notARegularFile) {
+    notARegularFile = false;
+    // Backup semantics let a folder open, so that it is told apart from a missing file.
+    Handle file(CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.valid()) return file;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(file.get()) != FILE_TYPE_DISK ||
+        (GetFileInformationByHandle(file.get(), &info) && isFolder(info.dwFileAttributes))) {
+        notARegularFile = true;
+        return Handle();
+    }
+    return file;
+}
+
+constexpr DWORD kCopyPiece = 1 << 20;
+
+DWORD copyBytes(HANDLE in, TemporaryFile& out) {
+    std::vector<char> buffer(kCopyPiece);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in, buffer.data(), kCopyPiece, &got, nullptr)) return GetLastError();
+        if (got == 0) return 0;
+        if (const DWORD error = out.write(buffer.data(), got)) return error;
+    }
+}
+
+}  // namespace
+
+OpResult KillFiles(std::string_view pattern) noexcept try {
+    const FailureOf fail("KillFiles", inQuotes(pattern));
+    const MappedPath mapped = mapPath(pattern);
+    if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
+    const std::wstring folder = folderOf(mapped.path);
+    const std::string namePattern = narrow(nameOf(mapped.path));
+    // The folder is listed and matched by the programs' own rules, so both hosts match alike and
+    // nothing matches through a short 8.3 name.
+    const FolderListing listing = listFolder(folder);
+    if (listing.error) return systemFailure(fail, listing.error, narrow(folder));
+    int matched = 0;
+    DWORD lastError = 0;
+    std::string undeleted;
+    for (const FolderEntry& entry : listing.entries) {
+        // A link to a folder is a folder; a link to a file is removed itself.
+        if (isFolder(entry.attributes) || !matchesWildcard(namePattern, narrow(entry.name))) {
+            continue;
+        }
+        ++matched;
+        if (!DeleteFileW(inFolder(folder, entry.name).c_str())) {
+            lastError = GetLastError();
+            undeleted +=
+                (undeleted.empty() ? "" : "; ") + narrow(entry.name) + ": " + hostReason(lastError);
+        }
+    }
+    if (matched == 0) return fail(FailedRule::NoFileMatches, "no file matches");
+    if (!undeleted.empty()) return fail(undeleted, ErrorCode::system(static_cast<long>(lastError)));
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("KillFiles", inQuotes(pattern), e.what(),
+                             ErrorCode::system(ERROR_OUTOFMEMORY));
+}
+
+OpResult RemoveDir(std::string_view path) noexcept try {
+    const FailureOf fail("RemoveDir", inQuotes(path));
+    const MappedPath mapped = mapPath(path);
+    if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
+    if (!RemoveDirectoryW(mapped.path.c_str())) return systemFailure(fail, GetLastError());
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("RemoveDir", inQuotes(path), e.what(),
+                             ErrorCode::system(ERROR_OUTOFMEMORY));
+}
+
+OpResult MakeDir(std::string_view path) noexcept try {
+    const FailureOf fail("MakeDir", inQuotes(path));
+    const MappedPath mapped = mapPath(path);
+    if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
+    if (!CreateDirectoryW(mapped.path.c_str(), nullptr)) return systemFailure(fail, GetLastError());
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("MakeDir", inQuotes(path), e.what(),
+                             ErrorCode::system(ERROR_OUTOFMEMORY));
+}
+
+OpResult FileCopy(std::string_view source, std::string_view destination) noexcept try {
+    const FailureOf fail("FileCopy", inQuotes(source) + " " + inQuotes(destination));
+    const MappedPath from = mapPath(source);
+    if (!from.ok()) return fail(FailedRule::OutsideDrive, from.error);
+    const std::wstring sourcePath = resolveSource(source, from.path);
+    bool notAFile = false;
+    const Handle in = openRegularFile(sourcePath, FILE_SHARE_READ, notAFile);
+    if (notAFile) return fail(FailedRule::NotARegularFile, narrow(sourcePath) + " is not a file");
+    if (!in.valid()) return systemFailure(fail, GetLastError(), narrow(sourcePath));
+
+    const MappedPath to = mapPath(destination);
+    if (!to.ok()) return fail(FailedRule::OutsideDrive, to.error);
+    const DWORD existing = GetFileAttributesW(to.path.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES) {
+        // What replacing a folder would fail with, said before copying anything.
+        if (isFolder(existing)) return systemFailure(fail, ERROR_ACCESS_DENIED, narrow(to.path));
+        // Checked here, not left to the rename: a read-only file stays, whoever copies.
+        if (existing & FILE_ATTRIBUTE_READONLY) {
+            return fail(FailedRule::ReadOnlyDestination, narrow(to.path) + " is read-only");
+        }
+    }
+    removeAbandonedTemporaries(to.path);
+    TemporaryFile out;
+    if (const DWORD error = out.create(to.path, L"")) {
+        return systemFailure(fail, error, narrow(folderOf(to.path)));
+    }
+    DWORD error = copyBytes(in.get(), out);
+    if (error == 0) error = out.commit(true);
+    if (error != 0) return systemFailure(fail, error, narrow(to.path));
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("FileCopy", inQuotes(source) + " " + inQuotes(destination), e.what(),
+                             ErrorCode::system(ERROR_OUTOFMEMORY));
+}
+
+bool SameContents(std::string_view pathA, std::string_view pathB) noexcept try {
+    const MappedPath a = mapPath(pathA);
+    const MappedPath b = mapPath(pathB);
+    if (!a.ok() || !b.ok()) return false;
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    bool notAFile = false;
+    const Handle fa = openRegularFile(a.path, kShareAll, notAFile);
+    const Handle fb = openRegularFile(b.path, kShareAll, notAFile);
+    LARGE_INTEGER sizeA{}, sizeB{};
+    if (!fa.valid() || !fb.valid() || !GetFileSizeEx(fa.get(), &sizeA) ||
+        !GetFileSizeEx(fb.get(), &sizeB) || sizeA.QuadPart != sizeB.QuadPart) {
+        return false;
+    }
+    std::vector<char> bufferA(kCopyPiece), bufferB(kCopyPiece);
+    for (;;) {
+        DWORD gotA = 0, gotB = 0;
+        if (!ReadFile(fa.get(), bufferA.data(), kCopyPiece, &gotA, nullptr) ||
+            !ReadFile(fb.get(), bufferB.data(), kCopyPiece, &gotB, nullptr) || gotA != gotB) {
+            return false;
+        }
+        if (gotA == 0) return true;
+        if (!std::equal(bufferA.begin(), bufferA.begin() + gotA, bufferB.begin())) return false;
+    }
+} catch (const std::exception&) {
+    return false;
+}
+
+}  // namespace pulsaro
