@@ -25,6 +25,9 @@ QStringList argumentsFor(const fs::path& root, const FtpFaults& faults) {
     if (faults.stallAfterBytes) args << "--stall-after" << QString::number(*faults.stallAfterBytes);
     if (faults.sizeDelta != 0) args << "--size-delta" << QString::number(faults.sizeDelta);
     if (faults.announceNoSize) args << "--no-size";
+    if (faults.openingSizeDelta) {
+        args << "--opening-size-delta" << QString::number(*faults.openingSizeDelta);
+    }
     if (faults.bytesPerSecond > 0) args << "--rate" << QString::number(faults.bytesPerSecond);
     if (!faults.silentOn.empty()) args << "--silent-on" << QString::fromStdString(faults.silentOn);
     if (!faults.longReplyAt.empty()) {

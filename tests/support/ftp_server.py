@@ -33,6 +33,9 @@ def parse_arguments():
                         help="announce (SIZE) the file this much larger (or smaller) than it is")
     parser.add_argument("--no-size", action="store_true",
                         help="answer SIZE with 502, so no size is announced")
+    parser.add_argument("--opening-size-delta", type=int, metavar="BYTES",
+                        help="state the file's size, this much larger (or smaller) than it is, "
+                             "in the reply that opens the transfer: \"150 ... (N bytes).\"")
     parser.add_argument("--rate", type=int, default=0, metavar="BYTES_PER_SECOND",
                         help="send file data no faster than this")
     parser.add_argument("--silent-on", metavar="COMMAND", default="",
@@ -115,7 +118,14 @@ def make_control_handler(args):
         def respond(self, resp, logfun=logging.debug):
             if self._command == args.long_reply_at.upper():
                 self.push("%s-%s\r\n" % (resp[:3], "x" * args.long_reply_length))
+            opening = self._command == "RETR" and resp[:3] in ("125", "150")
+            if opening and args.opening_size_delta is not None:
+                resp = "%s (%d bytes)." % (resp.rstrip("."), self._retr_size + args.opening_size_delta)
             super().respond(resp, logfun)
+
+        def ftp_RETR(self, file):
+            self._retr_size = os.path.getsize(file) if os.path.isfile(file) else 0
+            return super().ftp_RETR(file)
 
         def handle_auth_success(self, home, password, msg_login):
             super().handle_auth_success(home, password, msg_login)

@@ -1,6 +1,7 @@
 #include "curl_inet.h"
 #include "ftp_server.h"
 #include "host.h"
+#include "inet_fault_cases.h"
 #include "temp_drive.h"
 #include "update_fixtures.h"
 
@@ -21,11 +22,13 @@ namespace {
 using test::ClosedPort;
 using test::FtpFaults;
 using test::FtpServer;
+using test::InetFaultCase;
 using test::kRemoteApp;
 using test::listFolder;
 using test::patternBytes;
 using test::readFile;
 using test::TempDrive;
+using test::TransferFailure;
 using test::writeFile;
 
 constexpr const char* kLocal = R"(c:\pulsaro_zentra\_pulsaro\pulsaronew_zentra.exe)";
@@ -153,31 +156,33 @@ TEST_F(InetTest, EmptyUrlArgumentUsesTheUrlProperty) {
     EXPECT_EQ(readFile(target()), "payload");
 }
 
-ErrorCode curl(CURLcode code) {
-    return ErrorCode::transfer(code);
-}
-ErrorCode rule(FailedRule rule) {
-    return ErrorCode::rule(rule);
+// The shared faults in libcurl's codes.
+ErrorCode expectedCode(TransferFailure failure) {
+    switch (failure) {
+        case TransferFailure::LoginDenied:
+            return ErrorCode::transfer(CURLE_LOGIN_DENIED);
+        case TransferFailure::RemoteFolderMissing:
+            return ErrorCode::transfer(CURLE_REMOTE_ACCESS_DENIED);
+        case TransferFailure::RemoteFileMissing:
+            return ErrorCode::transfer(CURLE_REMOTE_FILE_NOT_FOUND);
+        case TransferFailure::CannotConnect:
+            return ErrorCode::transfer(CURLE_COULDNT_CONNECT);
+        case TransferFailure::CutShort:
+            return ErrorCode::transfer(CURLE_PARTIAL_FILE);
+        case TransferFailure::TimedOut:
+            return ErrorCode::transfer(CURLE_OPERATION_TIMEDOUT);
+        case TransferFailure::ShorterThanAnnounced:
+            return ErrorCode::rule(FailedRule::ShorterThanAnnounced);
+        case TransferFailure::LongerThanAnnounced:
+            return ErrorCode::rule(FailedRule::LongerThanAnnounced);
+    }
+    return {};
 }
 
-struct FaultCase {
-    const char* name;
-    FtpFaults faults;
-    ErrorCode code;
-    std::chrono::milliseconds requestTimeout = 60s;
-    const char* remoteFile = kRemoteApp;  // nullptr: nothing on the server
-    const char* password = "kx7rw2pq5d";
-    bool nothingListening = false;
-};
-
-void PrintTo(const FaultCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class InetFaultTest : public InetTest, public ::testing::WithParamInterface<FaultCase> {};
+class InetFaultTest : public InetTest, public ::testing::WithParamInterface<InetFaultCase> {};
 
 TEST_P(InetFaultTest, EndsWithNoFileAndNoTemporaryFile) {
-    const FaultCase& c = GetParam();
+    const InetFaultCase& c = GetParam();
     FtpServer server(c.faults);
     if (c.remoteFile) server.putFile(c.remoteFile, patternBytes(3 << 20, 4));
     ClosedPort closedPort;
@@ -190,69 +195,17 @@ TEST_P(InetFaultTest, EndsWithNoFileAndNoTemporaryFile) {
     ASSERT_TRUE(waitForEnd(inet));
 
     EXPECT_FALSE(inet.Outcome().ok());
-    EXPECT_EQ(inet.Outcome().code(), c.code) << inet.Outcome().reason();
+    EXPECT_EQ(inet.Outcome().code(), expectedCode(c.failure)) << inet.Outcome().reason();
     EXPECT_EQ(listFolder(staging()), std::vector<std::string>{});
 }
 
-FtpFaults refusedLogin() {
-    FtpFaults f;
-    f.refuseLogin = true;
-    return f;
-}
-FtpFaults droppedAfter(std::int64_t bytes) {
-    FtpFaults f;
-    f.dropAfterBytes = bytes;
-    return f;
-}
-FtpFaults stalledAfter(std::int64_t bytes) {
-    FtpFaults f;
-    f.stallAfterBytes = bytes;
-    return f;
-}
-FtpFaults silentOn(const char* command) {
-    FtpFaults f;
-    f.silentOn = command;
-    return f;
-}
-FtpFaults sizeOffBy(std::int64_t delta) {
-    FtpFaults f;
-    f.sizeDelta = delta;
-    return f;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Faults, InetFaultTest,
-    ::testing::Values(
-        FaultCase{"LoginRefused", refusedLogin(), curl(CURLE_LOGIN_DENIED)},
-        FaultCase{"WrongPassword", {}, curl(CURLE_LOGIN_DENIED), 60s, kRemoteApp, "wrong"},
-        FaultCase{"RemoteFolderMissing", {}, curl(CURLE_REMOTE_ACCESS_DENIED), 60s, nullptr},
-        FaultCase{"RemoteFileMissing",
-                  {},
-                  curl(CURLE_REMOTE_FILE_NOT_FOUND),
-                  60s,
-                  "/pulsarozentra.example/mdb-database/_pulsaro/other.exe"},
-        FaultCase{"NothingListening",
-                  {},
-                  curl(CURLE_COULDNT_CONNECT),
-                  60s,
-                  kRemoteApp,
-                  "kx7rw2pq5d",
-                  true},
-        FaultCase{"DroppedPartWay", droppedAfter(1 << 20), curl(CURLE_PARTIAL_FILE)},
-        FaultCase{"DroppedBeforeAnyByte", droppedAfter(0), curl(CURLE_PARTIAL_FILE)},
-        FaultCase{"StalledBeforeAnyByte", stalledAfter(0), curl(CURLE_OPERATION_TIMEDOUT), 1s},
-        FaultCase{"StalledPartWay", stalledAfter(1 << 20), curl(CURLE_OPERATION_TIMEDOUT), 1s},
-        FaultCase{"NeverGreets", silentOn("BANNER"), curl(CURLE_OPERATION_TIMEDOUT), 1s},
-        FaultCase{"NeverAnswersLogin", silentOn("PASS"), curl(CURLE_OPERATION_TIMEDOUT), 1s},
-        FaultCase{"NeverConfirmsTransfer", silentOn("RETR"), curl(CURLE_OPERATION_TIMEDOUT), 1s},
-        FaultCase{"AnnouncesMoreThanItSends", sizeOffBy(1000),
-                  rule(FailedRule::ShorterThanAnnounced)},
-        FaultCase{"SendsMoreThanItAnnounced", sizeOffBy(-1000),
-                  rule(FailedRule::LongerThanAnnounced)}),
-    [](const ::testing::TestParamInfo<FaultCase>& param) { return param.param.name; });
+INSTANTIATE_TEST_SUITE_P(Faults, InetFaultTest, ::testing::ValuesIn(test::inetFaultCases()),
+                         [](const ::testing::TestParamInfo<InetFaultCase>& param) {
+                             return param.param.name;
+                         });
 
 TEST_F(InetTest, FailedRequestLeavesAnExistingFileAsItWas) {
-    FtpServer server(droppedAfter(1 << 20));
+    FtpServer server(test::droppedAfter(1 << 20));
     server.putFile(kRemoteApp, patternBytes(3 << 20, 5));
     writeFile(target(), "previous");
 
