@@ -1,5 +1,7 @@
 #include "wine_prefix.h"
 
+#include "hermetic.h"
+
 #include <fcntl.h>
 #include <paths.h>
 #include <signal.h>
@@ -120,8 +122,8 @@ std::string preparePrefix(const fs::path& prefix, const std::vector<std::string>
 }  // namespace
 
 void WinePrefixTest::SetUp() {
-    const char* callerPath = std::getenv("PATH");
-    wineProgram_ = findProgram("wine", callerPath ? callerPath : _PATH_DEFPATH);
+    // The test's own PATH is empty (hermetic.h): wine is looked for where the caller's PATH says.
+    wineProgram_ = toolPath("wine");
     if (wineProgram_.empty())
         GTEST_SKIP() << "wine is not installed (Debian packages wine, wine64)";
     const char* prefix = std::getenv("PULSARO_WINE_PREFIX");
