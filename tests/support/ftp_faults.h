@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 namespace pulsaro::test {
 
@@ -23,5 +25,32 @@ struct FtpFaults {
     std::string longReplyAt;          // a reply preceded by a line of longReplyLength chars
     std::size_t longReplyLength = 70000;
 };
+
+// The options that make ftp_server.py depart from a plain server so.
+inline std::vector<std::string> ftpServerOptions(const FtpFaults& faults) {
+    std::vector<std::string> options;
+    auto add = [&](const char* option, const auto& value) {
+        options.emplace_back(option);
+        if constexpr (std::is_arithmetic_v<std::decay_t<decltype(value)>>) {
+            options.push_back(std::to_string(value));
+        } else {
+            options.emplace_back(value);
+        }
+    };
+    if (!faults.loginFolder.empty()) add("--login-folder", faults.loginFolder);
+    if (faults.refuseLogin) options.emplace_back("--refuse-login");
+    if (faults.dropAfterBytes) add("--drop-after", *faults.dropAfterBytes);
+    if (faults.stallAfterBytes) add("--stall-after", *faults.stallAfterBytes);
+    if (faults.sizeDelta != 0) add("--size-delta", faults.sizeDelta);
+    if (faults.announceNoSize) options.emplace_back("--no-size");
+    if (faults.openingSizeDelta) add("--opening-size-delta", *faults.openingSizeDelta);
+    if (faults.bytesPerSecond > 0) add("--rate", faults.bytesPerSecond);
+    if (!faults.silentOn.empty()) add("--silent-on", faults.silentOn);
+    if (!faults.longReplyAt.empty()) {
+        add("--long-reply-at", faults.longReplyAt);
+        add("--long-reply-length", faults.longReplyLength);
+    }
+    return options;
+}
 
 }  // namespace pulsaro::test

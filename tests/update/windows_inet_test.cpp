@@ -1,11 +1,10 @@
-// The Windows transfer component's tests (tests/windows/update_inet_test.cpp), cross-built and
-// run under Wine one at a time, each against a fixture FTP server started here with the faults
-// it needs.
+// The transfer component's tests (inet_contract_test.cpp) cross-built with the WinINet component
+// and run under Wine one at a time, each against a fixture FTP server started here with the
+// faults that inet_cases.h gives it.
 
 #include "ftp_server.h"
-#include "inet_fault_cases.h"
+#include "inet_cases.h"
 #include "process_support.h"
-#include "update_inet_cases.h"
 #include "wine_prefix.h"
 
 #include <gtest/gtest.h>
@@ -41,17 +40,17 @@ std::vector<DrivenTest> drivenTests() {
     std::vector<DrivenTest> tests;
     for (const InetFaultCase& c : inetFaultCases()) {
         tests.push_back(
-            {std::string("Faults/WinInetFaultTest.EndsWithNoFileAndNoTemporaryFile/") + c.name,
+            {std::string("Faults/InetFaultTest.EndsWithNoFileAndNoTemporaryFile/") + c.name,
              c.faults, c.nothingListening});
     }
     for (const StatedSizeCase& c : statedSizeCases()) {
-        tests.push_back({std::string("StatedSizes/WinInetStatedSizeTest."
-                                     "KeepsTheFileOnlyWhenEverySizeIsRight/") +
-                             c.name,
-                         c.faults});
+        tests.push_back(
+            {std::string("StatedSizes/InetStatedSizeTest.KeepsTheFileOnlyWhenEverySizeIsRight/") +
+                 c.name,
+             c.faults});
     }
     for (const ServedInetTest& t : servedInetTests()) {
-        tests.push_back({std::string("WinInetTest.") + t.test, t.faults});
+        tests.push_back({std::string("InetTest.") + t.test, t.faults});
     }
     return tests;
 }
@@ -99,7 +98,8 @@ TEST_P(WindowsInet, PassesUnderWine) {
 
     const ProgramRun run =
         wine({windowsTestProgram().string(), "--gtest_filter=" + test.name, "--gtest_color=no"},
-             {"PULSARO_TEST_FTP_URL=" + url, "PULSARO_TEST_FTP_ROOT=" + windowsPath(server.root())},
+             {"PULSARO_TEST_FTP_URL=" + url, "PULSARO_TEST_FTP_ROOT=" + windowsPath(server.root()),
+              "PULSARO_TEST_FTP_SERVER=" + serverDescription(test.faults, !test.nothingListening)},
              std::chrono::seconds(120));
 
     EXPECT_EQ(run.exitCode, 0) << run.output;

@@ -3,7 +3,7 @@
 // key press that answers it, its exit status and what it leaves on the drive.
 
 #include "ftp_server.h"
-#include "inet_fault_cases.h"
+#include "inet_cases.h"
 #include "process_support.h"
 #include "temp_drive.h"
 #include "texts.h"
