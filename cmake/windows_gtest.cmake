@@ -2,9 +2,9 @@
 # and test programs that ctest runs through Wine in a private prefix:
 #   include(<repository>/cmake/windows_gtest.cmake)
 #   pulsaro_add_windows_gtest(NAME SOURCES file... [LIBRARIES lib...] [WORKING_DIRECTORY dir])
-# ctest starts the prefix (scripts/wine_prefix.sh, made on first use) and a warm wineserver
-# before the first such test and ends the server after the last. A test that opens windows needs
-# DISPLAY in ctest's environment; without it Wine has nowhere to show them.
+# ctest starts the prefix (scripts/wine_prefix.sh, made on first use), a warm wineserver and a
+# private Xvfb before the first such test, and ends them after the last; each test runs through
+# the script, so its windows go to that Xvfb whatever display ctest has.
 include_guard(GLOBAL)
 
 if(NOT MINGW)
@@ -24,21 +24,19 @@ set(INSTALL_GTEST OFF)
 set(BUILD_SHARED_LIBS OFF)
 add_subdirectory(${PULSARO_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
-# As scripts/wine_prefix.sh has Wine run, so that it writes nothing outside the prefix.
-set(PULSARO_WINE_TEST_ENVIRONMENT
-  WINEPREFIX=${PULSARO_WINE_PREFIX}
-  WINEDEBUG=-all
-  HOME=${PULSARO_WINE_PREFIX}/home
-  XDG_CONFIG_HOME=${PULSARO_WINE_PREFIX}/home/.config
-  XDG_DATA_HOME=${PULSARO_WINE_PREFIX}/home/.local/share
-  XDG_CACHE_HOME=${PULSARO_WINE_PREFIX}/home/.cache)
+# The script sets Wine's environment (WINEPREFIX, HOME...), so nothing is written outside the
+# prefix, and ctest runs the tests through it.
+cmake_path(SET PULSARO_WINE_PREFIX_SCRIPT NORMALIZE
+           ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine_prefix.sh)
+set(PULSARO_WINE_PREFIX_SCRIPT ${PULSARO_WINE_PREFIX_SCRIPT} CACHE INTERNAL "")
 
 if(CMAKE_CROSSCOMPILING_EMULATOR)
-  cmake_path(SET wine_prefix_script NORMALIZE ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine_prefix.sh)
+  # Testing is enabled in the directory that first includes this file, for these two.
+  enable_testing()
   add_test(NAME wine_prefix_start
-           COMMAND bash ${wine_prefix_script} ${PULSARO_WINE_PREFIX} --start-server)
+           COMMAND bash ${PULSARO_WINE_PREFIX_SCRIPT} ${PULSARO_WINE_PREFIX} --start-server)
   add_test(NAME wine_prefix_stop
-           COMMAND bash ${wine_prefix_script} ${PULSARO_WINE_PREFIX} --stop-server)
+           COMMAND bash ${PULSARO_WINE_PREFIX_SCRIPT} ${PULSARO_WINE_PREFIX} --stop-server)
   set_tests_properties(wine_prefix_start PROPERTIES FIXTURES_SETUP pulsaro_wine TIMEOUT 300)
   set_tests_properties(wine_prefix_stop PROPERTIES FIXTURES_CLEANUP pulsaro_wine)
 else()
@@ -55,10 +53,9 @@ function(pulsaro_add_windows_gtest name)
   if(NOT arg_WORKING_DIRECTORY)
     set(arg_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   endif()
-  add_test(NAME ${name} COMMAND ${name} --gtest_color=no
+  add_test(NAME ${name}
+           COMMAND bash ${PULSARO_WINE_PREFIX_SCRIPT} ${PULSARO_WINE_PREFIX} --run
+                   $<TARGET_FILE:${name}> --gtest_color=no
            WORKING_DIRECTORY ${arg_WORKING_DIRECTORY})
-  set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "${PULSARO_WINE_TEST_ENVIRONMENT}"
-    FIXTURES_REQUIRED pulsaro_wine
-    TIMEOUT 300)
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED pulsaro_wine TIMEOUT 300)
 endfunction()

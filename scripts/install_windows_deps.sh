@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the Windows build (mingw-w64, GoogleTest's sources) and its checks
-# under Wine need; quick when all are there. wine does not bring fonts-wine with it, and without
-# those fonts the prefix has no "MS Sans Serif".
+# under Wine need, on top of scripts/install_deps.sh; quick when all are there. wine does not
+# bring fonts-wine with it, and without those fonts the prefix has no "MS Sans Serif".
 set -euo pipefail
 
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-wine

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite headless; then runs it again
-# built with the sanitizers, and runs every fuzz target.
+# Installs what is missing, builds both hosts (the Linux build cross-builds the Windows programs
+# into build/windows) and runs the whole test suite headless, the Windows tests under Wine
+# included; then runs it again built with the sanitizers, and runs every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install_deps.sh
-scripts/build.sh
+scripts/install_windows_deps.sh
+CMAKE_ARGS="-DPULSARO_WINDOWS=ON" scripts/build.sh
 cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 300
 cd ..

@@ -4,7 +4,11 @@
 #
 #   scripts/wine_prefix.sh DIR                  create DIR unless it is complete
 #   scripts/wine_prefix.sh DIR --start-server   create DIR, then keep a wineserver warm for it
-#   scripts/wine_prefix.sh DIR --stop-server    end that wineserver
+#                                               and start a private Xvfb for its windows
+#   scripts/wine_prefix.sh DIR --run PROGRAM [ARGUMENT...]
+#                                               run a Windows program in DIR, on that Xvfb
+#   scripts/wine_prefix.sh DIR --stop-server    end that wineserver, everything it runs and
+#                                               the Xvfb
 #
 # A test driver that starts many Windows programs keeps one server warm: each program then
 # joins it instead of starting a server and Wine's services of its own. The server and the
@@ -20,13 +24,16 @@
 set -euo pipefail
 
 usage() {
-  echo "usage: $0 DIR [--start-server | --stop-server]" >&2
+  echo "usage: $0 DIR [--start-server | --stop-server | --run PROGRAM [ARGUMENT...]]" >&2
   exit 2
 }
-if [ $# -lt 1 ] || [ $# -gt 2 ]; then usage; fi
+if [ $# -lt 1 ]; then usage; fi
 dir=$(realpath -m -- "$1")
 action=${2:-create}
+if [ "$action" != --run ] && [ $# -gt 2 ]; then usage; fi
 note="$dir/.pulsaro-prefix"
+display_file="$dir/display"
+xvfb_pid_file="$dir/xvfb.pid"
 
 command -v wine >/dev/null || { echo "wine is not installed" >&2; exit 1; }
 
@@ -73,14 +80,57 @@ create() {
   echo complete >"$note"
 }
 
+# The windows of the prefix's programs go to an X server of its own, whatever display the caller
+# has: Xvfb picks a free display and writes its number to the descriptor it is given. Without
+# Xvfb the programs run without a display, and tests that need one skip.
+start_display() {
+  command -v Xvfb >/dev/null || return 0
+  rm -f "$display_file"
+  setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp \
+    3>"$display_file" </dev/null >/dev/null 2>&1 &
+  echo $! >"$xvfb_pid_file"
+  for _ in $(seq 100); do [ -s "$display_file" ] && return 0; sleep 0.1; done
+  echo "Xvfb did not start" >&2
+  return 1
+}
+
+use_display() {
+  if [ -s "$display_file" ]; then
+    DISPLAY=":$(head -n1 "$display_file")"
+    export DISPLAY
+  else
+    unset DISPLAY
+  fi
+}
+
+# Only the Xvfb this script started: the process must still be the one it recorded.
+stop_display() {
+  local pid
+  pid=$(cat "$xvfb_pid_file" 2>/dev/null) || return 0
+  if grep -qa Xvfb "/proc/$pid/cmdline" 2>/dev/null; then kill "$pid"; fi
+  rm -f "$xvfb_pid_file" "$display_file"
+}
+
 case $action in
   create) complete || create ;;
   --start-server)
     complete || create
+    start_display
+    use_display
     wineserver -p </dev/null >/dev/null 2>&1
     wine cmd /c exit </dev/null >/dev/null 2>&1
     ;;
+  --run)
+    [ $# -ge 3 ] || usage
+    complete || { echo "$dir is not a complete prefix: run --start-server first" >&2; exit 1; }
+    use_display
+    shift 2
+    exec wine "$@"
+    ;;
   # wineserver -k fails when no server runs; that one is ended already.
-  --stop-server) wineserver -k 2>/dev/null || true ;;
+  --stop-server)
+    wineserver -k 2>/dev/null || true
+    stop_display
+    ;;
   *) usage ;;
 esac

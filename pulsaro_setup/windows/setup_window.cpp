@@ -122,7 +122,7 @@ void SetupWindow::createElements() {
         }
         elements_[static_cast<std::size_t>(e->id)] = control;
     }
-    widenToFitOneLine(Element::Label4);
+    growToFitOneLine(Element::Label4);
 }
 
 // "MS Sans Serif" at the table's point size for the system's DPI.
@@ -137,9 +137,10 @@ HFONT SetupWindow::fontFor(const Typeface& typeface) {
     return font;
 }
 
-// The web address is longer than the box the layout has for it; the box grows to the right so
-// the address stays whole on one line.
-void SetupWindow::widenToFitOneLine(Element id) {
+// The web address is longer than the box the layout has for it, and the face the system has for
+// its size is taller: the box grows to the right and down, into free space, so the address stays
+// whole on one line.
+void SetupWindow::growToFitOneLine(Element id) {
     HWND label = element(id);
     const std::wstring text = widen(spec(id).text);
     HDC dc = GetDC(label);
@@ -152,8 +153,8 @@ void SetupWindow::widenToFitOneLine(Element id) {
     RECT box;
     GetWindowRect(label, &box);
     const int width = std::max<int>(box.right - box.left, extent.cx + 1);
-    SetWindowPos(label, nullptr, 0, 0, width, box.bottom - box.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const int height = std::max<int>(box.bottom - box.top, extent.cy);
+    SetWindowPos(label, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int SetupWindow::scaled(int twips) const {

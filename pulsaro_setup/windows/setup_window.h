@@ -37,7 +37,7 @@ class SetupWindow final : public pulsaro::setup::Window {
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     void createElements();
     HFONT fontFor(const pulsaro::setup::Typeface& typeface);
-    void widenToFitOneLine(pulsaro::setup::Element id);
+    void growToFitOneLine(pulsaro::setup::Element id);
     void drawDoneMark(const DRAWITEMSTRUCT& item) const;
     void clicked(HWND control);
     int scaled(int twips) const;

@@ -1,6 +1,6 @@
 // A program for tests of Shell: writes its arguments, one per line after a count, to the file
 // named by RECORDER_OUTPUT, then waits until the file named by RECORDER_RELEASE exists (if set),
-// and finally appends "finished".
+// and finally appends "finished". Lines end in "\n" on every host.
 
 #include <unistd.h>
 #include <chrono>
@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     const char* output = std::getenv("RECORDER_OUTPUT");
     if (!output) return 2;
     {
-        std::ofstream out(output, std::ios::trunc);
+        std::ofstream out(output, std::ios::trunc | std::ios::binary);
         out << "pid " << ::getpid() << "\n"
             << "count " << argc - 1 << "\n";
         for (int i = 1; i < argc; ++i) out << "[" << argv[i] << "]\n";
@@ -23,6 +23,6 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
-    std::ofstream(output, std::ios::app) << "finished\n";
+    std::ofstream(output, std::ios::app | std::ios::binary) << "finished\n";
     return 0;
 }

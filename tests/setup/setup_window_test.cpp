@@ -2,6 +2,7 @@
 
 #include "setup_window.h"
 #include "controls.h"
+#include "mark_cases.h"
 #include "temp_drive.h"
 #include "texts.h"
 
@@ -138,27 +139,11 @@ TEST_F(SetupWindowTest, EnterAtOnceRunsTheStartStep) {
 }
 
 TEST_F(SetupWindowTest, EachStepShowsOnlyItsOwnMarkAndTheRegistrationMarkShowsTheFirst) {
-    // Nothing is installed in the drive folder, so every step's operations fail; the marks still
-    // follow the clicks.
-    using enum Element;
-    struct Case {
-        const char* name;
-        std::vector<Element> click;
-        std::set<Element> shown;
-    };
-    const Case cases[] = {
-        {"Passo 1", {Command1}, {Picture5}},
-        {"Passo 2", {Command6}, {Picture7}},
-        {"Passo 2 before Passo 1", {Command6, Command1}, {Picture5, Picture7}},
-        {"Passo 2, then a click on its mark", {Command6, Picture7}, {Picture5, Picture7}},
-        {"each step twice", {Command1, Command1, Command6, Command6}, {Picture5, Picture7}},
-        {"a click on the hidden mark of row 3", {Picture2_1}, {}},
-    };
-    for (const Case& c : cases) {
+    for (const MarkCase& c : markCases()) {
         SCOPED_TRACE(c.name);
         SetupWindow fresh;
         fresh.show();
-        for (Element e : c.click) QTest::mouseClick(fresh.element(e), Qt::LeftButton);
+        for (Element e : c.clicks) QTest::mouseClick(fresh.element(e), Qt::LeftButton);
         EXPECT_EQ(visibleMarks(fresh), c.shown);
     }
     EXPECT_TRUE(messages.messages.empty());
@@ -173,25 +158,17 @@ TEST_F(SetupWindowTest, DoneMarkIsASixteenPixelTrafficLightDrawnUnscaledAtTheTop
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) colours.insert(icon.pixel(x, y));
     EXPECT_LE(colours.size(), 16u);
-    EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0) << "transparent background";
-    EXPECT_EQ(qAlpha(icon.pixel(15, 15)), 0);
-    struct Spot {
-        const char* what;
-        QPoint at;
-        QRgb colour;
-    };
-    const Spot spots[] = {{"top lamp", {8, 3}, qRgb(0x80, 0, 0)},
-                          {"middle lamp", {8, 8}, qRgb(0x80, 0x80, 0)},
-                          {"bottom lamp", {8, 13}, qRgb(0, 0xFF, 0)},
-                          {"left wedge", {2, 1}, qRgb(0, 0x80, 0x80)},
-                          {"right wedge", {13, 11}, qRgb(0, 0x80, 0x80)}};
+    for (const auto& [x, y] : kTransparentSpots) {
+        EXPECT_EQ(qAlpha(icon.pixel(x, y)), 0) << "transparent background at " << x << "," << y;
+    }
     mark->show();
     const QImage drawn = mark->grab().toImage();
     ASSERT_EQ(drawn.size(), QSize(25, 25));
-    for (const Spot& s : spots) {
+    for (const MarkSpot& s : kDoneMarkSpots) {
         SCOPED_TRACE(s.what);
-        EXPECT_EQ(icon.pixel(s.at), s.colour);
-        EXPECT_EQ(drawn.pixel(s.at), s.colour) << "drawn where the icon has it, at its own size";
+        const QRgb colour = qRgb(s.rgb >> 16, (s.rgb >> 8) & 0xFF, s.rgb & 0xFF);
+        EXPECT_EQ(icon.pixel(s.x, s.y), colour);
+        EXPECT_EQ(drawn.pixel(s.x, s.y), colour) << "drawn where the icon has it, at its own size";
     }
     EXPECT_EQ(drawn.pixel(20, 20), drawn.pixel(0, 0)) << "the rest of the box is background";
     for (Element other : {Element::Picture2_0, Element::Picture2_1, Element::Picture7}) {

@@ -1,5 +1,7 @@
 #include "dist_files.h"
 
+#include <gtest/gtest.h>
+
 namespace pulsaro::test {
 
 const std::vector<DistFile> kDistFiles = {
@@ -28,6 +30,24 @@ void fillDistribution(const TempDrive& t, unsigned generation,
         const auto size = sizes.find(f.source);
         writeFile(t.dist() / f.source,
                   distContent(f.source, generation, size == sizes.end() ? 0 : size->second));
+    }
+}
+
+std::vector<std::string> installedRootListing() {
+    return {"AAA_QV.xls",     "MSCOMCTL.OCX", "MSINET.OCX", "MSWINSCK.OCX", "Pulsaro_zentra.exe",
+            "QUORVIN",        "_Pulsaro",     "alarm.wav",  "buy.wav",      "pulsaro_cfg_web2.txt",
+            "pulsaro_tol.txt"};
+}
+
+void expectCompleteTree(const TempDrive& t, unsigned generation) {
+    EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra")), installedRootListing());
+    EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/QUORVIN")),
+              std::vector<std::string>{"coordinate_minipad.txt"});
+    EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/_Pulsaro")),
+              std::vector<std::string>{"pulsaro_zentra_update.exe"});
+    for (const DistFile& f : kDistFiles) {
+        EXPECT_EQ(readFile(t.onDrive(f.installed)), distContent(f.source, generation))
+            << f.installed;
     }
 }
 

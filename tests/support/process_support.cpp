@@ -5,51 +5,16 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <stdexcept>
-#include <thread>
 
 namespace fs = std::filesystem;
 
 namespace pulsaro::test {
 
-bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
-std::vector<std::string> linesOf(const fs::path& file) {
-    std::vector<std::string> lines;
-    std::ifstream in(file);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 fs::path builtDistribution() {
     const char* dist = std::getenv("PULSARO_DIST_DIR");
     if (!dist || !*dist) throw std::runtime_error("PULSARO_DIST_DIR is not set; run through ctest");
     return dist;
-}
-
-ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) previous_ = old;
-    if (value) {
-        setenv(name, value->c_str(), 1);
-    } else {
-        unsetenv(name);
-    }
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (previous_) {
-        setenv(name_, previous_->c_str(), 1);
-    } else {
-        unsetenv(name_);
-    }
 }
 
 ClosedPort::ClosedPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {

@@ -2,40 +2,17 @@
 
 // Helpers for tests that start real programs, or reach real servers, and look at what they leave.
 
+#include "common_support.h"
+
 #include <sys/types.h>
 
-#include <chrono>
 #include <filesystem>
-#include <functional>
-#include <optional>
 #include <string>
-#include <vector>
 
 namespace pulsaro::test {
 
-// Started programs run on their own; a test polls for their traces up to a generous deadline.
-bool eventually(const std::function<bool()>& condition,
-                std::chrono::milliseconds limit = std::chrono::seconds(15));
-
-// The lines of a text file; none when it does not exist.
-std::vector<std::string> linesOf(const std::filesystem::path& file);
-
 // The built distribution folder, where the programs and their stand-ins are.
 std::filesystem::path builtDistribution();
-
-// Sets (or, given std::nullopt, unsets) an environment variable, which started programs
-// inherit, for one scope.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::optional<std::string>& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    const char* name_;
-    std::optional<std::string> previous_;
-};
 
 // A loopback port that is bound but not listening: connections to it are refused, and no other
 // process can take it while the object lives.

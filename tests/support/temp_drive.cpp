@@ -1,19 +1,38 @@
 #include "temp_drive.h"
 
+#include "common_support.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
 
 namespace pulsaro::test {
 
+namespace {
+
+// A new folder of its own in the temporary folder, whoever else makes folders there.
+fs::path newTemporaryFolder() {
+    std::random_device entropy;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path candidate =
+            fs::temp_directory_path() / ("pulsaro-test-" + std::to_string(entropy()));
+        if (fs::create_directory(candidate)) {
+            fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace);
+            return fs::canonical(candidate);
+        }
+    }
+    throw std::runtime_error("cannot make a temporary folder");
+}
+
+}  // namespace
+
 TempDrive::TempDrive() {
-    std::string templ = (fs::temp_directory_path() / "pulsaro-test-XXXXXX").string();
-    if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
-    base_ = fs::canonical(templ);
+    base_ = newTemporaryFolder();
     drive_ = base_ / "drive";
     dist_ = base_ / "dist";
     fs::create_directories(drive_);
@@ -22,7 +41,7 @@ TempDrive::TempDrive() {
         hadDrive_ = true;
         previousDrive_ = old;
     }
-    setenv("PULSARO_DRIVE_C", drive_.c_str(), 1);
+    setEnvironment("PULSARO_DRIVE_C", drive_.string());
     previousCwd_ = fs::current_path();
     fs::current_path(dist_);
 }
@@ -30,12 +49,15 @@ TempDrive::TempDrive() {
 TempDrive::~TempDrive() {
     std::error_code ec;
     fs::current_path(previousCwd_, ec);
-    if (hadDrive_) {
-        setenv("PULSARO_DRIVE_C", previousDrive_.c_str(), 1);
-    } else {
-        unsetenv("PULSARO_DRIVE_C");
+    setEnvironment("PULSARO_DRIVE_C",
+                   hadDrive_ ? std::optional<std::string>(previousDrive_) : std::nullopt);
+    if (fs::remove_all(base_, ec) == static_cast<std::uintmax_t>(-1)) {
+        // A test left something read-only, which this host will not delete as it is.
+        for (const auto& entry : fs::recursive_directory_iterator(base_, ec)) {
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        }
+        fs::remove_all(base_, ec);
     }
-    fs::remove_all(base_, ec);
 }
 
 void writeFile(const fs::path& path, std::string_view bytes) {

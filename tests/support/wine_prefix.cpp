@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -144,12 +145,30 @@ std::vector<std::string> WinePrefixTest::environment() const {
             "WINEDEBUG=-all"};
 }
 
+// The first program of a Wine session starts its desktop on the display that program has, and
+// without one no later program of the session can open a window. So every program gets the
+// prefix's own display when scripts/wine_prefix.sh --start-server made one, and a test that
+// shows windows elsewhere names its own display in extraEnvironment.
+std::vector<std::string> WinePrefixTest::environmentWith(
+    const std::vector<std::string>& extraEnvironment) const {
+    std::vector<std::string> environment = this->environment();
+    std::ifstream displayFile(prefix_ / "display");
+    if (std::string number; std::getline(displayFile, number) && !number.empty()) {
+        environment.push_back("DISPLAY=:" + number);
+    }
+    for (const std::string& extra : extraEnvironment) {
+        const std::string name = extra.substr(0, extra.find('=') + 1);
+        std::erase_if(environment, [&](const std::string& e) { return e.starts_with(name); });
+        environment.push_back(extra);
+    }
+    return environment;
+}
+
 ProgramRun WinePrefixTest::wine(const std::vector<std::string>& arguments,
                                 const std::vector<std::string>& extraEnvironment,
                                 std::chrono::seconds timeout) const {
-    std::vector<std::string> environment = this->environment();
-    environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
-    return run(wineProgram_.filename().string(), arguments, environment, timeout);
+    return run(wineProgram_.filename().string(), arguments, environmentWith(extraEnvironment),
+               timeout);
 }
 
 ProgramRun WinePrefixTest::regQuery(const std::string& key) const {

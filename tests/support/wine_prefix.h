@@ -17,7 +17,9 @@ struct ProgramRun {
 // Base fixture for Linux tests that run Windows programs under Wine. Skips when wine is not
 // installed. Otherwise the prefix named by PULSARO_WINE_PREFIX (a folder in the build tree) is
 // made by scripts/wine_prefix.sh on first use, one process at a time, and Wine runs in it with
-// an environment of its own: PATH, HOME, XDG_* and WINEPREFIX never come from the caller's.
+// an environment of its own: PATH, HOME, XDG_* and WINEPREFIX never come from the caller's, and
+// DISPLAY is the prefix's own when ctest started one (wine_tests.cmake) unless a test names its
+// own.
 // The build defines PULSARO_WINE_PREFIX_SCRIPT as the script's path.
 class WinePrefixTest : public ::testing::Test {
   protected:
@@ -34,6 +36,7 @@ class WinePrefixTest : public ::testing::Test {
 
   private:
     std::vector<std::string> environment() const;
+    std::vector<std::string> environmentWith(const std::vector<std::string>& extra) const;
 
     std::filesystem::path wineProgram_;
     std::filesystem::path prefix_;

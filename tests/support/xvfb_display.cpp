@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 namespace pulsaro::test {
@@ -55,6 +56,14 @@ std::string XvfbDisplay::xdotool(const std::vector<std::string>& arguments) cons
         ::pclose(pipe);
     }
     return output;
+}
+
+bool XvfbDisplay::screenshot(const std::string& window, const std::string& pngFile) const {
+    const std::string import = toolPath("import");
+    if (import.empty()) return false;
+    const std::string command = "DISPLAY=" + display_ + " '" + import + "' -window '" + window +
+                                "' -strip 'png:" + pngFile + "' 2>/dev/null";
+    return std::system(command.c_str()) == 0;
 }
 
 std::string XvfbDisplay::waitForWindow(const std::string& name,

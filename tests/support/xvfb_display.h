@@ -22,6 +22,9 @@ class XvfbDisplay {
 
     // Runs xdotool on this display and returns its standard output; empty on failure.
     std::string xdotool(const std::vector<std::string>& arguments) const;
+    // Saves a picture of a window, as the X server holds it, as a PNG file (ImageMagick's
+    // import). False when it could not.
+    bool screenshot(const std::string& window, const std::string& pngFile) const;
     // The id of a visible window whose name matches, once one appears; empty at the deadline.
     std::string waitForWindow(const std::string& name, std::chrono::milliseconds timeout) const;
 
