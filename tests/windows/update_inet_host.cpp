@@ -1,5 +1,5 @@
 // The transfer component's tests under Wine: WinINet's codes, and the server the Linux side
-// started for the test (tests/update/windows_inet_test.cpp), named in PULSARO_TEST_FTP_URL and
+// started for the test (tests/windows/update_inet_test.cpp), named in PULSARO_TEST_FTP_URL and
 // PULSARO_TEST_FTP_ROOT and described in PULSARO_TEST_FTP_SERVER.
 
 #include "inet_host.h"
@@ -34,7 +34,7 @@ InetTestServer::InetTestServer(const FtpFaults& faults, bool listening)
     : state_(new State{environment("PULSARO_TEST_FTP_URL"), environment("PULSARO_TEST_FTP_ROOT")}) {
     if (state_->url.empty() || state_->root.empty()) {
         throw std::runtime_error(
-            "no server: these tests run under Wine from tests/update/windows_inet_test.cpp, "
+            "no server: these tests run under Wine from tests/windows/update_inet_test.cpp, "
             "which starts one for each");
     }
     const std::string needed = serverDescription(faults, listening);

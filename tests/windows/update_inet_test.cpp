@@ -56,7 +56,7 @@ std::vector<DrivenTest> drivenTests() {
 }
 
 fs::path windowsTestProgram() {
-    return fs::path(PULSARO_WINDOWS_BUILD_DIR) / "tests/windows/update_inet_test.exe";
+    return fs::path(PULSARO_WINDOWS_BUILD_DIR) / "tests/windows/windows_update_inet_test.exe";
 }
 
 // The full names "Suite.Test" a GoogleTest program lists.
