@@ -19,7 +19,7 @@ on_c=$prefix/drive_c/pulsaro_check
 work=$(mktemp -d)
 pids=()
 cleanup() {
-  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  scripts/wine_prefix.sh "$prefix" --stop-server
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   rm -rf "$work" "$on_c"
 }

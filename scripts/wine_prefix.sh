@@ -85,6 +85,7 @@ create() {
 # Xvfb the programs run without a display, and tests that need one skip.
 start_display() {
   command -v Xvfb >/dev/null || return 0
+  if display_running; then return 0; fi
   rm -f "$display_file"
   setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp \
     3>"$display_file" </dev/null >/dev/null 2>&1 &
@@ -104,10 +105,14 @@ use_display() {
 }
 
 # Only the Xvfb this script started: the process must still be the one it recorded.
-stop_display() {
+display_running() {
   local pid
-  pid=$(cat "$xvfb_pid_file" 2>/dev/null) || return 0
-  if grep -qa Xvfb "/proc/$pid/cmdline" 2>/dev/null; then kill "$pid"; fi
+  pid=$(cat "$xvfb_pid_file" 2>/dev/null) || return 1
+  [ -s "$display_file" ] && grep -qa Xvfb "/proc/$pid/cmdline" 2>/dev/null
+}
+
+stop_display() {
+  if display_running; then kill "$(cat "$xvfb_pid_file")"; fi
   rm -f "$xvfb_pid_file" "$display_file"
 }
 

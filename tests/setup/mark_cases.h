@@ -1,7 +1,6 @@
 #pragma once
 
-// What the done-marks look like and which ones a sequence of clicks shows, whichever host draws
-// the window.
+// Which done-marks a sequence of clicks shows, whichever host draws the window.
 
 #include "setup_elements.h"
 
@@ -29,19 +28,5 @@ inline std::vector<MarkCase> markCases() {
         {"a click on the hidden mark of row 3", {Picture2_1}, {}},
     };
 }
-
-// Points of the 16 x 16 done-mark and the colour each has, from the 16-colour palette.
-struct MarkSpot {
-    const char* what;
-    int x, y;
-    unsigned rgb;
-};
-inline constexpr MarkSpot kDoneMarkSpots[] = {{"top lamp", 8, 3, 0x800000},
-                                              {"middle lamp", 8, 8, 0x808000},
-                                              {"bottom lamp", 8, 13, 0x00FF00},
-                                              {"left wedge", 2, 1, 0x008080},
-                                              {"right wedge", 13, 11, 0x008080}};
-// Points where the mark is transparent.
-inline constexpr int kTransparentSpots[][2] = {{0, 0}, {15, 15}, {0, 15}, {15, 0}};
 
 }  // namespace pulsaro::test

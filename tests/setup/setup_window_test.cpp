@@ -158,17 +158,25 @@ TEST_F(SetupWindowTest, DoneMarkIsASixteenPixelTrafficLightDrawnUnscaledAtTheTop
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) colours.insert(icon.pixel(x, y));
     EXPECT_LE(colours.size(), 16u);
-    for (const auto& [x, y] : kTransparentSpots) {
-        EXPECT_EQ(qAlpha(icon.pixel(x, y)), 0) << "transparent background at " << x << "," << y;
-    }
+    EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0) << "transparent background";
+    EXPECT_EQ(qAlpha(icon.pixel(15, 15)), 0);
+    struct Spot {
+        const char* what;
+        QPoint at;
+        QRgb colour;
+    };
+    const Spot spots[] = {{"top lamp", {8, 3}, qRgb(0x80, 0, 0)},
+                          {"middle lamp", {8, 8}, qRgb(0x80, 0x80, 0)},
+                          {"bottom lamp", {8, 13}, qRgb(0, 0xFF, 0)},
+                          {"left wedge", {2, 1}, qRgb(0, 0x80, 0x80)},
+                          {"right wedge", {13, 11}, qRgb(0, 0x80, 0x80)}};
     mark->show();
     const QImage drawn = mark->grab().toImage();
     ASSERT_EQ(drawn.size(), QSize(25, 25));
-    for (const MarkSpot& s : kDoneMarkSpots) {
+    for (const Spot& s : spots) {
         SCOPED_TRACE(s.what);
-        const QRgb colour = qRgb(s.rgb >> 16, (s.rgb >> 8) & 0xFF, s.rgb & 0xFF);
-        EXPECT_EQ(icon.pixel(s.x, s.y), colour);
-        EXPECT_EQ(drawn.pixel(s.x, s.y), colour) << "drawn where the icon has it, at its own size";
+        EXPECT_EQ(icon.pixel(s.at), s.colour);
+        EXPECT_EQ(drawn.pixel(s.at), s.colour) << "drawn where the icon has it, at its own size";
     }
     EXPECT_EQ(drawn.pixel(20, 20), drawn.pixel(0, 0)) << "the rest of the box is background";
     for (Element other : {Element::Picture2_0, Element::Picture2_1, Element::Picture7}) {

@@ -253,7 +253,8 @@ TEST_F(WindowsSetup, AvviaPulsaroShowsTheMessageThenStartsTheInstalledApplicatio
         << starts[0];
 }
 
-TEST_F(WindowsSetup, EnterAtOnceShowsTheStartMessageAndTheSetupStaysOpen) {
+TEST_F(WindowsSetup, EnterAtOnceShowsTheStartMessageWhichHoldsTheWindowUntilAnswered) {
+    fillDistribution(drive, 1);
     start();
     // The window takes keys once the system has given it the focus: pressed until it has.
     ASSERT_TRUE(eventually([&] {
@@ -261,8 +262,23 @@ TEST_F(WindowsSetup, EnterAtOnceShowsTheStartMessageAndTheSetupStaysOpen) {
         return !x.waitForWindow("^pulsaro_setup$", 500ms).empty();
     }));
     EXPECT_EQ(parts(messageBox()), startMessageBox());
+    click(Element::Command1);  // the box is modal: the window takes no click meanwhile
     ASSERT_TRUE(answerMessageBox());
-    EXPECT_FALSE(x.waitForWindow("^Form1$", 5s).empty());
+    EXPECT_FALSE(x.waitForWindow("^Form1$", 5s).empty()) << "the setup stays open";
+    EXPECT_EQ(listFolder(drive.drive()), std::vector<std::string>{}) << "Passo 1 ran";
+    click(Element::Command1);
+    EXPECT_TRUE(eventually([&] { return completeTree(drive, 1); }, 30s)) << "not taking clicks";
+}
+
+TEST_F(WindowsSetup, HelpAndVersionPrintAndOpenNoWindow) {
+    for (const char* option : {"--help", "--version"}) {
+        const ProgramRun run = wine({(kWindowsDist / "setup_pulsaro_zentra.exe").string(), option},
+                                    {"DISPLAY=" + x.display()});
+        EXPECT_EQ(run.exitCode, 0) << option;
+        EXPECT_TRUE(run.output.starts_with("setup_pulsaro_zentra.exe")) << run.output;
+    }
+    EXPECT_TRUE(x.xdotool({"search", "--onlyvisible", "--name", "."}).empty());
+    EXPECT_EQ(listFolder(drive.drive()), std::vector<std::string>{});
 }
 
 // Whether the done-mark is drawn at a picture box's top-left corner, pixel for pixel: its

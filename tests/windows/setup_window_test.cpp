@@ -232,12 +232,6 @@ TEST_F(SetupWindowTest, FocusStartsOnTheStartButtonAndTabFollowsTheTabIndex) {
     }
 }
 
-TEST_F(SetupWindowTest, EnterAtOnceRunsTheStartStep) {
-    press(VK_RETURN);
-    EXPECT_EQ(messages.messages, std::vector<std::string>{std::string(texts::kStartMessage)});
-    EXPECT_TRUE(visibleMarks(*window).empty());
-}
-
 TEST_F(SetupWindowTest, EachStepShowsOnlyItsOwnMarkAndTheRegistrationMarkShowsTheFirst) {
     for (const MarkCase& c : markCases()) {
         SCOPED_TRACE(c.name);
@@ -247,59 +241,6 @@ TEST_F(SetupWindowTest, EachStepShowsOnlyItsOwnMarkAndTheRegistrationMarkShowsTh
         EXPECT_EQ(visibleMarks(fresh), c.shown);
     }
     EXPECT_TRUE(messages.messages.empty());
-}
-
-// The box as the window paints it, onto a bitmap of the test's own.
-class Painted {
-  public:
-    explicit Painted(HWND control) {
-        const Box box = boxInParent(control);
-        width_ = static_cast<int>(box.right - box.left);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -static_cast<LONG>(box.bottom - box.top);  // top row first
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&pixels_),
-                                   nullptr, 0);
-        SelectObject(dc_, bitmap_);
-        SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
-        GdiFlush();
-    }
-    ~Painted() {
-        DeleteDC(dc_);
-        DeleteObject(bitmap_);
-    }
-    unsigned rgb(int x, int y) const { return pixels_[y * width_ + x] & 0xFFFFFF; }
-
-  private:
-    int width_;
-    HDC dc_;
-    HBITMAP bitmap_;
-    unsigned* pixels_ = nullptr;
-};
-
-unsigned rgbOf(COLORREF colour) {
-    return GetRValue(colour) << 16 | GetGValue(colour) << 8 | GetBValue(colour);
-}
-
-TEST_F(SetupWindowTest, DoneMarkIsASixteenPixelTrafficLightDrawnUnscaledAtTheTopLeft) {
-    const unsigned background = rgbOf(GetSysColor(COLOR_BTNFACE));
-    for (Element mark :
-         {Element::Picture5, Element::Picture7, Element::Picture2_0, Element::Picture2_1}) {
-        const Painted drawn(window->element(mark));
-        SCOPED_TRACE(std::string(spec(mark).name));
-        for (const MarkSpot& s : kDoneMarkSpots) {
-            EXPECT_EQ(drawn.rgb(s.x, s.y), s.rgb) << s.what;
-        }
-        for (const auto& [x, y] : kTransparentSpots) {
-            EXPECT_EQ(drawn.rgb(x, y), background) << "transparent at " << x << "," << y;
-        }
-        EXPECT_EQ(drawn.rgb(20, 20), background) << "nothing drawn beyond 16 x 16";
-    }
 }
 
 }  // namespace
