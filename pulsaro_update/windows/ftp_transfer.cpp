@@ -1,6 +1,6 @@
 #include "ftp_transfer.h"
 
-#include "ftp_text.h"
+#include "ftp_reply.h"
 #include "wide.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "wininet_inet.h"
 
 #include "download_sink.h"
-#include "ftp_text.h"
+#include "ftp_reply.h"
 #include "ftp_transfer.h"
 #include "system_error.h"
 #include "wide.h"
