@@ -48,10 +48,6 @@ ErrorCode expectedCode(TransferFailure failure) {
             return ErrorCode::transfer(CURLE_PARTIAL_FILE);
         case TransferFailure::TimedOut:
             return ErrorCode::transfer(CURLE_OPERATION_TIMEDOUT);
-        case TransferFailure::ShorterThanAnnounced:
-            return ErrorCode::rule(FailedRule::ShorterThanAnnounced);
-        case TransferFailure::LongerThanAnnounced:
-            return ErrorCode::rule(FailedRule::LongerThanAnnounced);
     }
     return {};
 }

@@ -71,10 +71,6 @@ ErrorCode expectedCode(TransferFailure failure) {
             return ErrorCode::transfer(ERROR_INTERNET_CANNOT_CONNECT);
         case TransferFailure::TimedOut:
             return ErrorCode::rule(FailedRule::TimedOut);
-        case TransferFailure::ShorterThanAnnounced:
-            return ErrorCode::rule(FailedRule::ShorterThanAnnounced);
-        case TransferFailure::LongerThanAnnounced:
-            return ErrorCode::rule(FailedRule::LongerThanAnnounced);
     }
     return {};
 }

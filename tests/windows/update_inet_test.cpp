@@ -43,10 +43,9 @@ std::vector<DrivenTest> drivenTests() {
             {std::string("Faults/InetFaultTest.EndsWithNoFileAndNoTemporaryFile/") + c.name,
              c.faults, c.nothingListening});
     }
-    for (const StatedSizeCase& c : statedSizeCases()) {
+    for (const ArrivingCase& c : arrivingCases()) {
         tests.push_back(
-            {std::string("StatedSizes/InetStatedSizeTest.KeepsTheFileOnlyWhenEverySizeIsRight/") +
-                 c.name,
+            {std::string("StatedSizes/InetArrivingTest.FileArrivesAsTheServerSentIt/") + c.name,
              c.faults});
     }
     for (const ServedInetTest& t : servedInetTests()) {

@@ -51,10 +51,10 @@ void PrintTo(const UpdateCase& c, std::ostream* out) {
 
 const UpdateCase kCases[] = {
     {"ServerUp", {}, Remote::NewApplication, true, true},
-    {"LoginRefused", refusedLogin(), Remote::NewApplication, true, false},
+    {"LoginRefused", {.refuseLogin = true}, Remote::NewApplication, true, false},
     {"RemoteFileMissing", {}, Remote::Nothing, true, false},
     {"NothingListening", {}, Remote::NewApplication, false, false},
-    {"TransferCut", droppedAfter(1 << 20), Remote::NewApplication, true, false},
+    {"TransferCut", {.dropAfterBytes = 1 << 20}, Remote::NewApplication, true, false},
     {"EmptyRemoteFile", {}, Remote::EmptyFile, true, false},
 };
 
