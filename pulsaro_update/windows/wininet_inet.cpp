@@ -3,6 +3,7 @@
 #include "download_sink.h"
 #include "ftp_reply.h"
 #include "ftp_transfer.h"
+#include "hidden_window.h"
 #include "system_error.h"
 #include "wide.h"
 
@@ -26,18 +27,6 @@ constexpr UINT_PTR kDeadlineTimer = 1;
 UINT deadlinePeriod(milliseconds timeout) {
     return static_cast<UINT>(
         std::clamp<milliseconds::rep>(timeout.count() / 10, USER_TIMER_MINIMUM, 1000));
-}
-
-void registerWindowClass(HINSTANCE instance, WNDPROC procedure) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = kWindowClass;
-    if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
-                                "RegisterClassExW");
-    }
 }
 
 }  // namespace
@@ -118,14 +107,7 @@ OpResult WinInetInet::Request::complete(const TransferEnd& end) {
 // A message-only window of its own carries the worker's wake-ups and the deadline's timer, so
 // the component works in any program that handles its messages.
 WinInetInet::WinInetInet() {
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    registerWindowClass(instance, &WinInetInet::windowProcedure);
-    window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
-                              nullptr);
-    if (!window_) {
-        throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
-                                "CreateWindowExW");
-    }
+    window_ = createHiddenWindow(kWindowClass, &WinInetInet::windowProcedure, L"", HWND_MESSAGE);
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 

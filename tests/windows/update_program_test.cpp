@@ -118,16 +118,7 @@ TEST_P(WindowsUpdaterRun, ReplacesTheApplicationOnlyWithAWholeDownloadAndSaysSo)
     EXPECT_NE(shown.output.find("Static\t" + message + "\n"), std::string::npos) << shown.output;
     EXPECT_EQ(shown.output.find("Button\t"), shown.output.rfind("Button\t")) << shown.output;
     EXPECT_EQ(run->exitCode, c.updates ? 0 : 1) << run->output;
-    EXPECT_TRUE(readFile(drive.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")) ==
-                (c.updates ? newApp : oldApp));
-    EXPECT_EQ(listFolder(drive.onDrive("pulsaro_zentra")),
-              (std::vector<std::string>{"Pulsaro_zentra.exe", "QUORVIN", "_Pulsaro"}));
-    EXPECT_EQ(listFolder(drive.onDrive("pulsaro_zentra/_Pulsaro")),
-              std::vector<std::string>{"pulsaro_zentra_update.exe"});
-    // The copy outside the install root goes only once the new application is in place.
-    EXPECT_EQ(
-        listFolder(drive.onDrive("pulsaro")),
-        c.updates ? std::vector<std::string>{} : std::vector<std::string>{"pulsaro_zentra.exe"});
+    expectTreeAfterRun(drive, c.updates ? newApp : oldApp, c.updates);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, WindowsUpdaterRun, ::testing::ValuesIn(kCases),
