@@ -1,9 +1,26 @@
 #pragma once
 
+// The FTP texts a transfer component reads: the URL that names the server, and the server's
+// replies.
+
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace pulsaro {
+
+// The server an FTP URL names, or why the URL names none.
+struct FtpServerAddress {
+    std::string host;
+    std::uint16_t port = 21;
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+
+// Reads "ftp://host[:port][/...]", the scheme in any letter case and an IPv6 host in brackets.
+// Any path is left aside: the request names the remote file. The account is never part of the
+// URL, so a user name in it is refused rather than sent somewhere unexpected.
+FtpServerAddress parseFtpUrl(std::string_view url);
 
 // What one reply line of an FTP server says about the size of the file being fetched.
 struct StatedSize {
@@ -23,5 +40,8 @@ struct StatedSize {
 // the transfer, "150 ..." or "125 ..." holding "(<digits> bytes" (the last such group counts).
 // Line ends are ignored; every other line states nothing.
 StatedSize sizeStatedIn(std::string_view replyLine);
+
+// Whether a reply reports a failure: its code starts with 4 or 5.
+bool isFailureReply(std::string_view replyLine);
 
 }  // namespace pulsaro

@@ -4,8 +4,11 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace pulsaro {
 
@@ -33,6 +36,18 @@ void connectStandardOutput() {
     if (usable(GetStdHandle(STD_OUTPUT_HANDLE)) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
     FILE* console = nullptr;
     _wfreopen_s(&console, L"CONOUT$", L"w", stdout);
+}
+
+std::optional<int> answerAboutRequest(const About& about) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 0; wide && i < count; ++i) arguments.push_back(narrow(wide[i]));
+    LocalFree(wide);
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+    connectStandardOutput();
+    return answerAboutRequest(static_cast<int>(argv.size()), argv.data(), about);
 }
 
 void writeToStandardError(std::string_view text) {

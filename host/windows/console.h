@@ -1,5 +1,8 @@
 #pragma once
 
+#include "about.h"
+
+#include <optional>
 #include <string_view>
 
 namespace pulsaro {
@@ -8,6 +11,10 @@ namespace pulsaro {
 // standard output its starter redirected, else the console of the program that started it, if
 // there is one. The C runtime's stdout then writes there.
 void connectStandardOutput();
+
+// Answers --help or --version on the program's own command line (see about.h) on that standard
+// output.
+std::optional<int> answerAboutRequest(const About& about);
 
 // Writes UTF-8 text to the standard error the program was given, if any.
 void writeToStandardError(std::string_view text);

@@ -5,32 +5,16 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <exception>
 #include <optional>
-#include <string>
-#include <vector>
 
 namespace {
 
-// Asked about itself, the setup answers before it opens a window.
-std::optional<int> answerAboutRequest() {
-    static constexpr pulsaro::About kAbout{
-        "setup_pulsaro_zentra.exe", "[--help | --version]",
-        "Opens the Pulsaro Zentra setup window. Start it from the folder holding the files it\n"
-        "installs. The install tree goes below c:\\, or below the folder that PULSARO_DRIVE_C\n"
-        "names when it is set.\n"};
-    int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> arguments;
-    for (int i = 0; wide && i < count; ++i) arguments.push_back(pulsaro::narrow(wide[i]));
-    LocalFree(wide);
-    std::vector<const char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
-    pulsaro::connectStandardOutput();
-    return pulsaro::answerAboutRequest(static_cast<int>(argv.size()), argv.data(), kAbout);
-}
+constexpr pulsaro::About kAbout{
+    "setup_pulsaro_zentra.exe", "[--help | --version]",
+    "Opens the Pulsaro Zentra setup window. Start it from the folder holding the files it\n"
+    "installs. The install tree goes below c:\\, or below the folder that PULSARO_DRIVE_C\n"
+    "names when it is set.\n"};
 
 int runMessageLoop(SetupWindow& window) {
     MSG message;
@@ -44,8 +28,9 @@ int runMessageLoop(SetupWindow& window) {
 
 }  // namespace
 
+// Asked about itself, the setup answers before it opens a window.
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showState) {
-    if (const std::optional<int> answered = answerAboutRequest()) return *answered;
+    if (const std::optional<int> answered = pulsaro::answerAboutRequest(kAbout)) return *answered;
     try {
         SetupWindow window(instance);
         window.open(showState);

@@ -1,6 +1,7 @@
 #include "about.h"
 #include "program.h"
 #include "temporary_files.h"
+#include "updater_about.h"
 #include "updater_window.h"
 
 #include <QApplication>
@@ -25,22 +26,16 @@ bool hasDisplay() {
     return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
 }
 
-// Asked about itself, the updater answers and ends: it never runs an update then.
-std::optional<int> answerAboutRequest(int argc, char** argv) {
-    static constexpr pulsaro::About kAbout{
-        "pulsaro_zentra_update.exe", "[--help | --version]",
-        "Replaces the installed Pulsaro Zentra application with the newest one from the\n"
-        "product's server, then says whether it did. Started without these options it runs the\n"
-        "update at once and ignores any other argument.\n"};
-    return pulsaro::answerAboutRequest(argc, argv, kAbout);
-}
-
 }  // namespace
 
 // The updater has no window of its own: the load handler does all the work, and the program
 // ends when it returns. With no display, the message it ends with goes to standard error.
+// Asked about itself, the updater answers and ends: it never runs an update then.
 int main(int argc, char** argv) {
-    if (const std::optional<int> answered = answerAboutRequest(argc, argv)) return *answered;
+    if (const std::optional<int> answered =
+            pulsaro::answerAboutRequest(argc, argv, pulsaro::update::kAbout)) {
+        return *answered;
+    }
     pulsaro::endCleanlyOnExitAndTerminationSignals();
     fallBackToNoDisplay();
     QApplication app(argc, argv);

@@ -17,28 +17,8 @@ namespace {
 QStringList argumentsFor(const fs::path& root, const FtpFaults& faults) {
     QStringList args{QStringLiteral(PULSARO_FTP_SERVER_SCRIPT), "--root",
                      QString::fromStdString(root.string())};
-    if (!faults.loginFolder.empty()) {
-        args << "--login-folder" << QString::fromStdString(faults.loginFolder);
-    }
-    if (faults.refuseLogin) args << "--refuse-login";
-    if (faults.dropAfterBytes) args << "--drop-after" << QString::number(*faults.dropAfterBytes);
-    if (faults.stallAfterBytes) args << "--stall-after" << QString::number(*faults.stallAfterBytes);
-    if (faults.sizeDelta != 0) args << "--size-delta" << QString::number(faults.sizeDelta);
-    if (faults.announceNoSize) args << "--no-size";
-    if (!faults.sizeReply.empty())
-        args << "--size-reply" << QString::fromStdString(faults.sizeReply);
-    if (faults.openingSizeDelta) {
-        args << "--opening-size-delta" << QString::number(*faults.openingSizeDelta);
-    }
-    if (faults.cutAfterBytes) args << "--cut-after" << QString::number(*faults.cutAfterBytes);
-    if (faults.growWhileSending > 0) {
-        args << "--grow-while-sending" << QString::number(faults.growWhileSending);
-    }
-    if (faults.bytesPerSecond > 0) args << "--rate" << QString::number(faults.bytesPerSecond);
-    if (!faults.silentOn.empty()) args << "--silent-on" << QString::fromStdString(faults.silentOn);
-    if (!faults.longReplyAt.empty()) {
-        args << "--long-reply-at" << QString::fromStdString(faults.longReplyAt)
-             << "--long-reply-length" << QString::number(faults.longReplyLength);
+    for (const std::string& option : ftpServerOptions(faults)) {
+        args << QString::fromStdString(option);
     }
     return args;
 }

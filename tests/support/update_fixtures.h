@@ -10,6 +10,8 @@
 
 #include <QCoreApplication>
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -55,6 +57,20 @@ inline void installForUpdate(const TempDrive& t, const std::string& app,
         std::filesystem::create_directories(t.onDrive("pulsaro"));
         writeFile(t.onDrive("pulsaro/pulsaro_zentra.exe"), *outsideCopy);
     }
+}
+
+// The tree after a run that installed `app`, or kept the old one: nothing else is left, and the
+// copy outside the install root goes only once the new application is in place.
+inline void expectTreeAfterRun(const TempDrive& t, const std::string& app, bool updated) {
+    EXPECT_TRUE(readFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")) == app)
+        << "the installed application is not the one expected";
+    EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra")),
+              (std::vector<std::string>{"Pulsaro_zentra.exe", "QUORVIN", "_Pulsaro"}));
+    EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/_Pulsaro")),
+              std::vector<std::string>{"pulsaro_zentra_update.exe"});
+    EXPECT_EQ(
+        listFolder(t.onDrive("pulsaro")),
+        updated ? std::vector<std::string>{} : std::vector<std::string>{"pulsaro_zentra.exe"});
 }
 
 // Runs the whole updater in this process against a server, on the current drive, without the

@@ -1,0 +1,28 @@
+#include "console.h"
+#include "texts.h"
+#include "updater_about.h"
+#include "updater_window.h"
+#include "wide.h"
+
+#include <windows.h>
+
+#include <exception>
+#include <optional>
+
+// Asked about itself, the updater answers and ends: it never runs an update then. Otherwise the
+// window is never shown: the load handler does all the work, and the program ends when it
+// returns, with the status saying whether the application was replaced.
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    if (const std::optional<int> answered = pulsaro::answerAboutRequest(pulsaro::update::kAbout)) {
+        return *answered;
+    }
+    try {
+        UpdaterWindow window;
+        window.form.Form_Load();
+        return window.form.exitStatus;
+    } catch (const std::exception& e) {
+        MessageBoxW(nullptr, pulsaro::widen(e.what()).c_str(),
+                    pulsaro::widen(pulsaro::texts::kUpdateTitle).c_str(), MB_OK | MB_ICONERROR);
+        return 1;
+    }
+}

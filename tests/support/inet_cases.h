@@ -1,0 +1,153 @@
+#pragma once
+
+// The servers the transfer component's tests (inet_contract_test.cpp) run against, on every
+// host: the faulty ones with how each request must end, the ones whose file must arrive however
+// they state its size, and the server each other test needs. On Linux a test starts its server
+// itself; under Wine the Linux side starts it before it runs the test, from the same tables.
+
+#include "ftp_faults.h"
+#include "op_result.h"
+#include "texts.h"
+
+#include <chrono>
+#include <ostream>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace pulsaro::test {
+
+// How a request ends that every transfer library has a code for; the host names the code.
+enum class TransferFailure {
+    LoginDenied,
+    RemoteFolderMissing,
+    RemoteFileMissing,
+    CannotConnect,
+    CutShort,
+    TimedOut,
+};
+
+// How a faulty request ends: a transfer library's failure, or one of the download sink's rules,
+// which are the same on every host.
+using InetFailure = std::variant<TransferFailure, FailedRule>;
+
+struct InetFaultCase {
+    const char* name;
+    FtpFaults faults;
+    InetFailure failure;
+    std::chrono::milliseconds requestTimeout = std::chrono::seconds(60);
+    const char* remoteFile = texts::kRemoteFile.data();  // nullptr: nothing on the server
+    const char* password = texts::kPassword.data();
+    bool nothingListening = false;
+};
+
+inline void PrintTo(const InetFaultCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+// The remote file the cases put on the server is 3 MiB, so a cut after 1 MiB is part-way.
+inline const std::vector<InetFaultCase>& inetFaultCases() {
+    using std::chrono::seconds;
+    using F = TransferFailure;
+    using R = FailedRule;
+    constexpr std::int64_t kPartWay = 1 << 20;
+    static const std::vector<InetFaultCase> cases = {
+        {"LoginRefused", {.refuseLogin = true}, F::LoginDenied},
+        {"WrongPassword", {}, F::LoginDenied, seconds(60), texts::kRemoteFile.data(), "wrong"},
+        {"RemoteFolderMissing", {}, F::RemoteFolderMissing, seconds(60), nullptr},
+        {"RemoteFileMissing",
+         {},
+         F::RemoteFileMissing,
+         seconds(60),
+         "/pulsarozentra.example/mdb-database/_pulsaro/other.exe"},
+        {"NothingListening",
+         {},
+         F::CannotConnect,
+         seconds(60),
+         texts::kRemoteFile.data(),
+         texts::kPassword.data(),
+         true},
+        {"DroppedPartWay", {.dropAfterBytes = kPartWay}, F::CutShort},
+        {"DroppedBeforeAnyByte", {.dropAfterBytes = 0}, F::CutShort},
+        {"StalledBeforeAnyByte", {.stallAfterBytes = 0}, F::TimedOut, seconds(1)},
+        {"StalledPartWay", {.stallAfterBytes = kPartWay}, F::TimedOut, seconds(1)},
+        {"NeverGreets", {.silentOn = "BANNER"}, F::TimedOut, seconds(1)},
+        {"NeverAnswersLogin", {.silentOn = "PASS"}, F::TimedOut, seconds(1)},
+        {"NeverConfirmsTransfer", {.silentOn = "RETR"}, F::TimedOut, seconds(1)},
+        {"AnnouncesMoreThanItSends", {.sizeDelta = 1000}, R::ShorterThanAnnounced},
+        {"SendsMoreThanItAnnounced", {.sizeDelta = -1000}, R::LongerThanAnnounced},
+        {"NoSizeReplyCutShortReportedCompleteOpeningStatesSize",
+         {.announceNoSize = true, .openingSizeDelta = 0, .cutAfterBytes = kPartWay},
+         R::ShorterThanAnnounced},
+        {"SizeReplyWithTrailingBlanksCutShortReportedComplete",
+         {.sizeReply = "213 %d \t", .cutAfterBytes = kPartWay},
+         R::ShorterThanAnnounced},
+        {"OpeningReplyStatesMoreThanItSends",
+         {.announceNoSize = true, .openingSizeDelta = 1000},
+         R::ShorterThanAnnounced},
+        {"OpeningReplyStatesLessThanItSends",
+         {.announceNoSize = true, .openingSizeDelta = -1000},
+         R::LongerThanAnnounced},
+        {"OpeningReplyDisagreesWithSizeReply", {.openingSizeDelta = 1}, R::SizesDisagree},
+        {"FileGrowsWhileSent",
+         {.openingSizeDelta = 0, .growWhileSending = 1000},
+         R::LongerThanAnnounced},
+        {"SizeReplyUnreadable", {.sizeReply = "213 about %d bytes"}, R::UnreadableSize},
+    };
+    return cases;
+}
+
+// A server that states the file's size loosely, or not at all: the file arrives as the server
+// sent it (cut where it cuts it, grown by what it adds), since no size it stated says otherwise.
+struct ArrivingCase {
+    const char* name;
+    FtpFaults faults;
+};
+
+inline void PrintTo(const ArrivingCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+inline const std::vector<ArrivingCase>& arrivingCases() {
+    static const std::vector<ArrivingCase> cases = {
+        {"SizeReplyWithTrailingBlanks", {.sizeReply = "213 %d \t"}},
+        {"OpeningReplyStatesTheSize", {.openingSizeDelta = 0}},
+        {"BothStateItLoosely", {.sizeReply = "213  %d ", .openingSizeDelta = 0}},
+        {"OnlyTheOpeningReplyStatesIt", {.announceNoSize = true, .openingSizeDelta = 0}},
+        {"NoSizeStatedCutShortReportedComplete",
+         {.announceNoSize = true, .cutAfterBytes = 1 << 20}},
+        {"NoSizeStatedFileGrowsWhileSent", {.announceNoSize = true, .growWhileSending = 1000}},
+    };
+    return cases;
+}
+
+// A test of InetTest and the server it needs.
+struct ServedInetTest {
+    const char* test;
+    FtpFaults faults;
+};
+
+inline const std::vector<ServedInetTest>& servedInetTests() {
+    static const std::vector<ServedInetTest> tests = {
+        {"FilesArriveByteIdentical", {}},
+        {"RemotePathIsAbsoluteOnTheServer", {.loginFolder = "/home"}},
+        {"SuccessReplacesAnOlderLongerFile", {}},
+        {"SchemeVerbAndLocalPathAreReadIgnoringCase", {}},
+        {"EmptyUrlArgumentUsesTheUrlProperty", {}},
+        {"FailedRequestLeavesAnExistingFileAsItWas", {.dropAfterBytes = 1 << 20}},
+        {"SlowButMovingTransferIsNotCut", {.bytesPerSecond = 100000}},
+        {"CancelEndsTheRequestAndLeavesNoFile", {.bytesPerSecond = 500000}},
+        {"ExecuteWhileExecutingIsRefusedAndTheRunningRequestGoesOn", {}},
+        {"RequestsThatCannotStartEndAtOnce", {}},
+    };
+    return tests;
+}
+
+// How a server was started, so that a test run under Wine can tell it got the one it needs.
+inline std::string serverDescription(const FtpFaults& faults, bool listening) {
+    std::string description = listening ? "listening" : "not listening";
+    for (const std::string& option : ftpServerOptions(faults)) description += " " + option;
+    return description;
+}
+
+}  // namespace pulsaro::test

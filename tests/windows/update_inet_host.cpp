@@ -1,0 +1,91 @@
+// The transfer component's tests under Wine: WinINet's codes, and the server the Linux side
+// started for the test (tests/windows/update_inet_test.cpp), named in PULSARO_TEST_FTP_URL and
+// PULSARO_TEST_FTP_ROOT and described in PULSARO_TEST_FTP_SERVER.
+
+#include "inet_host.h"
+#include "temp_drive.h"
+
+#include <windows.h>
+
+#include <wininet.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace pulsaro::test {
+namespace {
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+}  // namespace
+
+struct InetTestServer::State {
+    std::string url;
+    fs::path root;
+};
+
+InetTestServer::InetTestServer(const FtpFaults& faults, bool listening)
+    : state_(new State{environment("PULSARO_TEST_FTP_URL"), environment("PULSARO_TEST_FTP_ROOT")}) {
+    if (state_->url.empty() || state_->root.empty()) {
+        throw std::runtime_error(
+            "no server: these tests run under Wine from tests/windows/update_inet_test.cpp, "
+            "which starts one for each");
+    }
+    const std::string needed = serverDescription(faults, listening);
+    const std::string started = environment("PULSARO_TEST_FTP_SERVER");
+    if (started != needed) {
+        throw std::runtime_error("the server was started \"" + started + "\"; this test needs \"" +
+                                 needed + "\"");
+    }
+}
+
+InetTestServer::~InetTestServer() = default;
+
+std::string InetTestServer::url() const {
+    return state_->url;
+}
+
+void InetTestServer::putFile(std::string_view remotePath, std::string_view bytes) const {
+    const fs::path path = state_->root / fs::path(std::string(remotePath)).relative_path();
+    fs::create_directories(path.parent_path());
+    writeFile(path, bytes);
+}
+
+// WinINet has no code of its own for a server that goes quiet or cuts a transfer: the component
+// keeps the time-out itself, and a cut shows as the server's failure reply.
+ErrorCode expectedCode(TransferFailure failure) {
+    switch (failure) {
+        case TransferFailure::LoginDenied:
+            return ErrorCode::transfer(ERROR_INTERNET_LOGIN_FAILURE);
+        case TransferFailure::RemoteFolderMissing:
+        case TransferFailure::RemoteFileMissing:
+        case TransferFailure::CutShort:
+            return ErrorCode::transfer(ERROR_INTERNET_EXTENDED_ERROR);
+        case TransferFailure::CannotConnect:
+            return ErrorCode::transfer(ERROR_INTERNET_CANNOT_CONNECT);
+        case TransferFailure::TimedOut:
+            return ErrorCode::rule(FailedRule::TimedOut);
+    }
+    return {};
+}
+
+// The system's table of connections (GetExtendedTcpTable) would tell, but Wine does not name the
+// process that owns a connection.
+std::optional<std::size_t> openConnections() {
+    return std::nullopt;
+}
+
+// A partial download is a named temporary file beside its target.
+std::uintmax_t bytesBeingWrittenIn(const fs::path& folder) {
+    std::uintmax_t total = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) total += entry.file_size();
+    return total;
+}
+
+}  // namespace pulsaro::test
