@@ -18,8 +18,8 @@ struct ProgramRun {
 // installed. Otherwise the prefix named by PULSARO_WINE_PREFIX (a folder in the build tree) is
 // made by scripts/wine_prefix.sh on first use, one process at a time, and Wine runs in it with
 // an environment of its own: PATH, HOME, XDG_* and WINEPREFIX never come from the caller's, and
-// DISPLAY is the prefix's own when ctest started one (wine_tests.cmake) unless a test names its
-// own.
+// DISPLAY is the prefix's own when ctest started one (pulsaro_add_wine_gtest in tests/) unless a
+// test names its own.
 // The build defines PULSARO_WINE_PREFIX_SCRIPT as the script's path.
 class WinePrefixTest : public ::testing::Test {
   protected:
