@@ -18,7 +18,7 @@ using enum ElementKind;
 }  // namespace
 
 // clang-format off
-const std::array<ElementSpec, 17> kElements = {{
+const std::array<ElementRow, 17> kElements = {{
     {Picture2_1, "Picture2", 1,  PictureBox, "",                 4080,  3360, 375,  375, false, 16, kNone,      false},
     {Picture7,   "Picture7", -1, PictureBox, "",                 4080,  2640, 375,  375, false, 13, kNone,      false},
     {Command6,   "Command6", -1, PushButton, "Passo 2",          240,   2520, 1815, 732, true,  11, kLargeBold, false},
@@ -43,7 +43,7 @@ const std::array<ElementSpec, 17> kElements = {{
 }};
 // clang-format on
 
-const ElementSpec& spec(Element id) {
+const ElementRow& rowOf(Element id) {
     return kElements[static_cast<std::size_t>(id)];
 }
 

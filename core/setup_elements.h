@@ -37,7 +37,7 @@ struct Typeface {
     bool bold;
 };
 
-struct ElementSpec {
+struct ElementRow {
     Element id;
     std::string_view name;
     int index;  // within an element array; -1 for a single element
@@ -56,9 +56,9 @@ inline constexpr int kClientHeightTwips = 5955;
 // The layout was made at 96 dots per inch.
 inline constexpr int kTwipsPerPixel = 15;
 
-extern const std::array<ElementSpec, 17> kElements;
+extern const std::array<ElementRow, 17> kElements;
 
-const ElementSpec& spec(Element id);
+const ElementRow& rowOf(Element id);
 
 // Pixels at 96 dots per inch for a length in twips.
 constexpr int pixels(int twips) {

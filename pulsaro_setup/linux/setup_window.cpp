@@ -20,7 +20,7 @@ using namespace pulsaro::setup;
 
 namespace {
 
-QRect boxOf(const ElementSpec& e) {
+QRect boxOf(const ElementRow& e) {
     return QRect(pixels(e.left), pixels(e.top), pixels(e.width), pixels(e.height));
 }
 
@@ -28,7 +28,7 @@ QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString textOf(const ElementSpec& e) {
+QString textOf(const ElementRow& e) {
     return fromUtf8(e.text);
 }
 
@@ -38,7 +38,7 @@ QAccessibleInterface* pictureBoxAccessible(const QString&, QObject* object) {
     return box ? new QAccessibleWidget(box, QAccessible::Graphic) : nullptr;
 }
 
-PictureBox* doneMark(QWidget* parent, const ElementSpec& e, const QPixmap& picture) {
+PictureBox* doneMark(QWidget* parent, const ElementRow& e, const QPixmap& picture) {
     auto* box = new PictureBox(picture, parent);
     const SpokenMark spoken = spokenMark(e.id);
     box->setAccessibleName(fromUtf8(spoken.name));
@@ -48,7 +48,7 @@ PictureBox* doneMark(QWidget* parent, const ElementSpec& e, const QPixmap& pictu
 
 // "MS Sans Serif" is not installed on this host; Liberation Sans, metrically close to the faces
 // that stand in for it, is drawn at the same pixel size it would have at 96 dpi.
-QFont fontOf(const ElementSpec& e) {
+QFont fontOf(const ElementRow& e) {
     QFont font(QStringLiteral("Liberation Sans"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(static_cast<int>(std::lround(e.font.points * 96.0 / 72.0)));
@@ -57,7 +57,7 @@ QFont fontOf(const ElementSpec& e) {
 }
 
 // Labels of this platform start at the top of their box and wrap at word boundaries within it.
-QLabel* label(QWidget* parent, const ElementSpec& e) {
+QLabel* label(QWidget* parent, const ElementRow& e) {
     auto* l = new QLabel(textOf(e), parent);
     l->setTextFormat(Qt::PlainText);
     l->setWordWrap(true);
@@ -88,7 +88,7 @@ SetupWindow::SetupWindow(QWidget* parent)
 
 void SetupWindow::createElements() {
     const QPixmap picture(done_mark_xpm);
-    for (const ElementSpec& e : kElements) {
+    for (const ElementRow& e : kElements) {
         QWidget* w = nullptr;
         switch (e.kind) {
             case ElementKind::PictureBox: {
@@ -119,13 +119,13 @@ void SetupWindow::createElements() {
 // Tab moves through the elements by tab index, and the window opens with the focus on the first
 // of them that is visible and takes the focus.
 void SetupWindow::followTabIndex() {
-    std::vector<const ElementSpec*> byTabIndex;
-    for (const ElementSpec& e : kElements) byTabIndex.push_back(&e);
-    std::ranges::sort(byTabIndex, {}, &ElementSpec::tabIndex);
+    std::vector<const ElementRow*> byTabIndex;
+    for (const ElementRow& e : kElements) byTabIndex.push_back(&e);
+    std::ranges::sort(byTabIndex, {}, &ElementRow::tabIndex);
     for (std::size_t i = 1; i < byTabIndex.size(); ++i) {
         setTabOrder(element(byTabIndex[i - 1]->id), element(byTabIndex[i]->id));
     }
-    for (const ElementSpec* e : byTabIndex) {
+    for (const ElementRow* e : byTabIndex) {
         QWidget* w = element(e->id);
         if (!w->isHidden() && (w->focusPolicy() & Qt::TabFocus)) {
             w->setFocus();

@@ -36,7 +36,7 @@ int systemDpi() {
 }
 
 // Labels wrap at word boundaries within their box; no character is taken as an accelerator.
-DWORD styleOf(const ElementSpec& e) {
+DWORD styleOf(const ElementRow& e) {
     const DWORD shown = e.visibleAtStart ? WS_VISIBLE : 0;
     switch (e.kind) {
         case ElementKind::PushButton:
@@ -49,21 +49,21 @@ DWORD styleOf(const ElementSpec& e) {
     return WS_CHILD;
 }
 
-const wchar_t* classOf(const ElementSpec& e) {
+const wchar_t* classOf(const ElementRow& e) {
     return e.kind == ElementKind::PushButton ? L"BUTTON" : L"STATIC";
 }
 
 // A picture box says through its text, which it never draws, what screen readers name it: the
 // step it marks and that the step is done.
-std::string_view textOf(const ElementSpec& e) {
+std::string_view textOf(const ElementRow& e) {
     return e.kind == ElementKind::PictureBox ? spokenMark(e.id).name : e.text;
 }
 
 // The elements by tab index: creating them in this order makes it their tab order.
-std::vector<const ElementSpec*> inTabOrder() {
-    std::vector<const ElementSpec*> order;
-    for (const ElementSpec& e : kElements) order.push_back(&e);
-    std::ranges::sort(order, {}, &ElementSpec::tabIndex);
+std::vector<const ElementRow*> inTabOrder() {
+    std::vector<const ElementRow*> order;
+    for (const ElementRow& e : kElements) order.push_back(&e);
+    std::ranges::sort(order, {}, &ElementRow::tabIndex);
     return order;
 }
 
@@ -117,7 +117,7 @@ SetupWindow::~SetupWindow() {
 }
 
 void SetupWindow::createElements() {
-    for (const ElementSpec* e : inTabOrder()) {
+    for (const ElementRow* e : inTabOrder()) {
         HWND control = CreateWindowExW(
             0, classOf(*e), widen(textOf(*e)).c_str(), styleOf(*e), scaled(e->left), scaled(e->top),
             scaled(e->width), scaled(e->height), window_,
@@ -148,7 +148,7 @@ HFONT SetupWindow::fontFor(const Typeface& typeface) {
 // whole on one line.
 void SetupWindow::growToFitOneLine(Element id) {
     HWND label = element(id);
-    const std::wstring text = widen(spec(id).text);
+    const std::wstring text = widen(rowOf(id).text);
     HDC dc = GetDC(label);
     HGDIOBJ previous =
         SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
@@ -170,7 +170,7 @@ int SetupWindow::scaled(int twips) const {
 void SetupWindow::open(int showState) {
     ShowWindow(window_, showState);
     UpdateWindow(window_);
-    for (const ElementSpec* e : inTabOrder()) {
+    for (const ElementRow* e : inTabOrder()) {
         HWND control = element(e->id);
         if (IsWindowVisible(control) && (GetWindowLongW(control, GWL_STYLE) & WS_TABSTOP)) {
             SetFocus(control);
@@ -236,7 +236,7 @@ void SetupWindow::drawDoneMark(const DRAWITEMSTRUCT& item) const {
 
 // Buttons report BN_CLICKED; picture boxes STN_CLICKED, which has the same code.
 void SetupWindow::clicked(HWND control) {
-    for (const ElementSpec& e : kElements) {
+    for (const ElementRow& e : kElements) {
         if (element(e.id) == control) {
             form_.Click(e.id);
             return;

@@ -224,7 +224,7 @@ TEST(SetupWindowTable, ListsEveryElementOnceInElementOrderWithDistinctTabIndexes
     std::set<int> tabIndexes;
     std::set<std::pair<std::string_view, int>> names;
     for (std::size_t i = 0; i < setup::kElements.size(); ++i) {
-        const setup::ElementSpec& e = setup::kElements[i];
+        const setup::ElementRow& e = setup::kElements[i];
         SCOPED_TRACE(std::string(e.name));
         EXPECT_EQ(static_cast<std::size_t>(e.id), i) << "the table is in element order";
         EXPECT_TRUE(tabIndexes.insert(e.tabIndex).second);
@@ -237,13 +237,13 @@ TEST(SetupWindowTable, ListsEveryElementOnceInElementOrderWithDistinctTabIndexes
     }
     EXPECT_EQ(*tabIndexes.begin(), 0);
     EXPECT_EQ(*tabIndexes.rbegin(), 16);
-    EXPECT_EQ(setup::spec(Element::Label4).text, texts::kWebAddress);
+    EXPECT_EQ(setup::rowOf(Element::Label4).text, texts::kWebAddress);
     // The first visible element that takes the focus is the start button.
-    std::vector<const setup::ElementSpec*> focusable;
+    std::vector<const setup::ElementRow*> focusable;
     for (const auto& e : setup::kElements) {
         if (e.visibleAtStart && e.kind == ElementKind::PushButton) focusable.push_back(&e);
     }
-    const auto first = std::ranges::min_element(focusable, {}, &setup::ElementSpec::tabIndex);
+    const auto first = std::ranges::min_element(focusable, {}, &setup::ElementRow::tabIndex);
     EXPECT_EQ((*first)->id, Element::Command4);
     EXPECT_EQ(setup::pixels(setup::kClientWidthTwips), 357);
     EXPECT_EQ(setup::pixels(setup::kClientHeightTwips), 397);

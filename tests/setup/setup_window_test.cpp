@@ -30,13 +30,13 @@ QString textOf(const QWidget* w) {
     return {};
 }
 
-QRect pixelBox(const ElementSpec& e) {
+QRect pixelBox(const ElementRow& e) {
     return QRect(pixels(e.left), pixels(e.top), pixels(e.width), pixels(e.height));
 }
 
 std::set<Element> visibleMarks(const SetupWindow& w) {
     std::set<Element> shown;
-    for (const ElementSpec& e : kElements) {
+    for (const ElementRow& e : kElements) {
         if (e.kind == ElementKind::PictureBox && w.element(e.id)->isVisible()) shown.insert(e.id);
     }
     return shown;
@@ -59,7 +59,7 @@ class SetupWindowTest : public ::testing::Test {
 TEST_F(SetupWindowTest, OpensWithEveryElementInItsPlaceTextAndFont) {
     const std::map<double, int> pixelSizes = {{8.25, 11}, {12, 16}, {13.5, 18}, {18, 24}};
     std::set<QWidget*> distinct;
-    for (const ElementSpec& e : kElements) {
+    for (const ElementRow& e : kElements) {
         SCOPED_TRACE(std::string(e.name) + (e.index >= 0 ? std::to_string(e.index) : ""));
         QWidget* w = window.element(e.id);
         ASSERT_NE(w, nullptr);
@@ -85,7 +85,7 @@ TEST_F(SetupWindowTest, OpensWithEveryElementInItsPlaceTextAndFont) {
 }
 
 TEST_F(SetupWindowTest, EveryTextFitsItsBoxWrappingOnlyBetweenWords) {
-    for (const ElementSpec& e : kElements) {
+    for (const ElementRow& e : kElements) {
         if (e.kind == ElementKind::PictureBox) continue;
         SCOPED_TRACE(std::string(e.name));
         QWidget* w = window.element(e.id);

@@ -103,7 +103,7 @@ class WindowsSetup : public WinePrefixTest {
     }
 
     void click(Element id) const {
-        const ElementSpec& e = spec(id);
+        const ElementRow& e = rowOf(id);
         clickAt(pixels(e.left) + pixels(e.width) / 2, pixels(e.top) + pixels(e.height) / 2);
     }
 
@@ -293,7 +293,7 @@ TEST_F(WindowsSetup, HelpAndVersionPrintAndOpenNoWindow) {
 // colours where it has them, the background where it is transparent.
 bool markShownAt(const QImage& client, Element box) {
     const QImage mark(done_mark_xpm);
-    const QPoint corner(pixels(spec(box).left), pixels(spec(box).top));
+    const QPoint corner(pixels(rowOf(box).left), pixels(rowOf(box).top));
     const QRgb background = client.pixel(corner + QPoint(20, 20));
     for (int y = 0; y < kDoneMarkSize; ++y) {
         for (int x = 0; x < kDoneMarkSize; ++x) {
@@ -306,10 +306,10 @@ bool markShownAt(const QImage& client, Element box) {
 
 // Whether the box shows nothing but the window's background.
 bool boxEmpty(const QImage& client, Element box) {
-    const QPoint corner(pixels(spec(box).left), pixels(spec(box).top));
+    const QPoint corner(pixels(rowOf(box).left), pixels(rowOf(box).top));
     const QRgb background = client.pixel(corner + QPoint(20, 20));
-    for (int y = 0; y < pixels(spec(box).height); ++y) {
-        for (int x = 0; x < pixels(spec(box).width); ++x) {
+    for (int y = 0; y < pixels(rowOf(box).height); ++y) {
+        for (int x = 0; x < pixels(rowOf(box).width); ++x) {
             if (client.pixel(corner + QPoint(x, y)) != background) return false;
         }
     }

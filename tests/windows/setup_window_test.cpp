@@ -44,7 +44,7 @@ struct Box {
     }
 };
 
-Box expectedBox(const ElementSpec& e) {
+Box expectedBox(const ElementRow& e) {
     return {scaled(e.left), scaled(e.top), scaled(e.left) + scaled(e.width),
             scaled(e.top) + scaled(e.height)};
 }
@@ -88,7 +88,7 @@ LONG styleOf(HWND window) {
 
 std::set<Element> visibleMarks(const SetupWindow& window) {
     std::set<Element> shown;
-    for (const ElementSpec& e : kElements) {
+    for (const ElementRow& e : kElements) {
         if (e.kind == ElementKind::PictureBox && IsWindowVisible(window.element(e.id))) {
             shown.insert(e.id);
         }
@@ -138,7 +138,7 @@ class SetupWindowTest : public ::testing::Test {
 
 TEST_F(SetupWindowTest, OpensWithEveryElementInItsPlaceTextAndFont) {
     std::set<HWND> distinct;
-    for (const ElementSpec& e : kElements) {
+    for (const ElementRow& e : kElements) {
         SCOPED_TRACE(std::string(e.name) + (e.index >= 0 ? std::to_string(e.index) : ""));
         HWND control = window->element(e.id);
         ASSERT_TRUE(IsWindow(control));
@@ -199,7 +199,7 @@ SIZE neededFor(HWND control, UINT format) {
 }
 
 TEST_F(SetupWindowTest, EveryTextFitsItsBoxWrappingOnlyBetweenWords) {
-    for (const ElementSpec& e : kElements) {
+    for (const ElementRow& e : kElements) {
         if (e.kind == ElementKind::PictureBox) continue;
         SCOPED_TRACE(std::string(e.name));
         HWND control = window->element(e.id);
