@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(wildcard command_line get_command ftp_reply resolver)
+[ ${#targets[@]} -gt 0 ] || targets=(wildcard command_line get_command ftp_reply resolver der_signature)
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 
 cmake -S fuzz -B "$build_dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null

@@ -7,6 +7,7 @@
 #include "ftp_reply.h"
 #include "get_command.h"
 #include "setup_elements.h"
+#include "signature.h"
 #include "texts.h"
 #include "wildcard.h"
 
@@ -218,6 +219,61 @@ TEST(FtpReply, FailuresAreTheRepliesWhoseCodeStartsWithFourOrFive) {
 
 // The table every host builds its window from: the properties a host cannot check by looking at
 // its own window.
+// Bytes from hex digits, spaces ignored.
+std::string fromHex(std::string_view hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i < hex.size();) {
+        if (hex[i] == ' ') {
+            ++i;
+            continue;
+        }
+        bytes.push_back(static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+        i += 2;
+    }
+    return bytes;
+}
+
+// Only the one DER encoding OpenSSL writes is a signature; r and s come out as 32 bytes each.
+TEST(DerSignature, ReadsOnlyStrictDerWithBothIntegersInRange) {
+    const std::string r32 = "a54a0ea6a0d67613add8173365627722e7152be25831fd82a99be6c97bd099f6";
+    const std::string s32 = "3fd6a19aa40202238d6f109b5d733fff055fcfe174df518bd649641f237d8cc1";
+    const std::string order = "ffffffff00000000ffffffffffffffffbce6faada7179e84f3b9cac2fc632551";
+    const std::string orderLess1 = order.substr(0, 62) + "50";
+    const std::string zeros31(62, '0');
+    struct Case {
+        const char* name;
+        std::string der;
+        std::optional<std::string> rs;  // hex
+    };
+    const Case cases[] = {
+        {"r with its high bit set, after a zero", "3045 022100" + r32 + " 0220" + s32, r32 + s32},
+        {"small integers, padded", "3006 020101 020102", zeros31 + "01" + zeros31 + "02"},
+        {"the largest r", "3045 022100" + orderLess1 + " 0220" + s32, orderLess1 + s32},
+        {"r equal to the order", "3045 022100" + order + " 0220" + s32, std::nullopt},
+        {"a needless leading zero", "3007 02020001 020102", std::nullopt},
+        {"a negative integer", "3006 020181 020101", std::nullopt},
+        {"r zero", "3006 020100 020101", std::nullopt},
+        {"an empty integer", "3005 0200 020101", std::nullopt},
+        {"33 bytes without a leading zero", "3026 022101" + s32 + " 020101", std::nullopt},
+        {"a byte after the sequence", "3006 020101 020102 00", std::nullopt},
+        {"a sequence longer than its bytes", "3007 020101 020102", std::nullopt},
+        {"a third integer", "3009 020101 020102 020103", std::nullopt},
+        {"a long-form length", "308106 020101 020102", std::nullopt},
+        {"a set, not a sequence", "3106 020101 020102", std::nullopt},
+        {"a bit string, not an integer", "3006 030101 020102", std::nullopt},
+        {"an integer cut short", "3003 020201", std::nullopt},
+        {"nothing", "", std::nullopt},
+        {"text", "6e6f74206120736967", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const std::optional<P256Signature> read = parseDerSignature(fromHex(c.der));
+        ASSERT_EQ(read.has_value(), c.rs.has_value()) << c.name;
+        if (read) {
+            EXPECT_EQ(std::string(read->begin(), read->end()), fromHex(*c.rs)) << c.name;
+        }
+    }
+}
+
 TEST(SetupWindowTable, ListsEveryElementOnceInElementOrderWithDistinctTabIndexes) {
     using setup::Element;
     using setup::ElementKind;
