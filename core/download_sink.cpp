@@ -45,9 +45,20 @@ bool DownloadSink::sizeStated(std::int64_t length) {
                                                            std::to_string(length) + " bytes");
     } else if (file_.size() > length) {
         problem_ = longerThanStated(failure_, length);
+    } else {
+        largerThanAllowed(length);
     }
     stated_ = length;
     return !problem_;
+}
+
+bool DownloadSink::largerThanAllowed(std::int64_t length) {
+    if (largest_ && length > *largest_) {
+        problem_ = failure_(FailedRule::LargerThanAllowed, "the file is larger than the " +
+                                                               std::to_string(*largest_) +
+                                                               " bytes this request accepts");
+    }
+    return problem_.has_value();
 }
 
 bool DownloadSink::add(const char* data, std::size_t size) {
@@ -56,6 +67,7 @@ bool DownloadSink::add(const char* data, std::size_t size) {
         problem_ = longerThanStated(failure_, *stated_);
         return false;
     }
+    if (largerThanAllowed(file_.size() + static_cast<std::int64_t>(size))) return false;
     if (const OpResult appended = file_.append(data, size); !appended) {
         problem_ = failure_(appended.reason(), appended.code());
         return false;

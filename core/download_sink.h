@@ -14,10 +14,12 @@ namespace pulsaro {
 // the host's partial file; the target is replaced only by commit. Every size the server states
 // for the file must hold: sizes that disagree fail the download, bytes beyond a stated size stop
 // it at the first byte too many, and commit refuses a file shorter than a stated size. Only when
-// the server states no size are the bytes taken as they came.
+// the server states no size are the bytes taken as they came. A sink given a largest size refuses
+// a file the server states or sends larger, at once, without taking the rest.
 class DownloadSink {
   public:
-    explicit DownloadSink(FailureOf failure) : failure_(std::move(failure)) {}
+    explicit DownloadSink(FailureOf failure, std::optional<std::int64_t> largest = std::nullopt)
+        : failure_(std::move(failure)), largest_(largest) {}
 
     [[nodiscard]] OpResult open(std::string_view windowsTarget);
 
@@ -39,8 +41,10 @@ class DownloadSink {
 
   private:
     bool sizeStated(std::int64_t length);
+    bool largerThanAllowed(std::int64_t length);
 
     FailureOf failure_;
+    std::optional<std::int64_t> largest_;
     PartialFile file_;
     std::optional<std::int64_t> stated_;
     std::optional<OpResult> problem_;

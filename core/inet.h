@@ -4,6 +4,8 @@
 #include "op_result.h"
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +29,10 @@ class Inet {
     // without a byte; a slow transfer that keeps moving is never cut.
     void setRequestTimeout(std::chrono::milliseconds timeout) { requestTimeout_ = timeout; }
 
+    // The largest file a request accepts: a server that states or sends more ends the request
+    // at once. None: any size.
+    void setMaximumSize(std::optional<std::int64_t> bytes) { maximumSize_ = bytes; }
+
     // True from a started Execute until its request has ended, well or badly.
     virtual bool StillExecuting() const = 0;
 
@@ -49,12 +55,14 @@ class Inet {
     // Records how the running request ended.
     void Finish(OpResult outcome) { outcome_ = std::move(outcome); }
     std::chrono::milliseconds requestTimeout() const { return requestTimeout_; }
+    std::optional<std::int64_t> maximumSize() const { return maximumSize_; }
 
   private:
     std::string url_;
     std::string userName_;
     std::string password_;
     std::chrono::milliseconds requestTimeout_{std::chrono::seconds(60)};
+    std::optional<std::int64_t> maximumSize_;
     OpResult outcome_ = OpResult::success();
 };
 

@@ -33,6 +33,7 @@ enum class FailedRule {
     EmptyFile,
     NeedsWine,  // a Windows program, and no Wine on this host to start it
     UnreadableSize,
+    LargerThanAllowed,  // a file larger than the request accepts
 };
 
 struct ErrorCode {

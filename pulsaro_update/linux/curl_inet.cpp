@@ -81,8 +81,8 @@ long wholeSeconds(milliseconds timeout) {
 // One get request: its libcurl handles and the sink it fills.
 class CurlInet::Request {
   public:
-    Request(CURLM* multi, const FailureOf& failure)
-        : multi_(multi), failureOf_(failure), sink_(failure) {}
+    Request(CURLM* multi, const FailureOf& failure, std::optional<std::int64_t> largest)
+        : multi_(multi), failureOf_(failure), sink_(failure, largest) {}
     ~Request() {
         if (inMulti_) curl_multi_remove_handle(multi_, easy_.get());
     }
@@ -221,7 +221,7 @@ CurlInet::~CurlInet() {
 
 OpResult CurlInet::Start(const std::string& serverUrl, const GetCommand& get,
                          const FailureOf& failure) {
-    auto request = std::make_unique<Request>(multi_.get(), failure);
+    auto request = std::make_unique<Request>(multi_.get(), failure, maximumSize());
     OpResult started = request->start(serverUrl, get, *this, requestTimeout());
     if (started) {
         request_ = std::move(request);

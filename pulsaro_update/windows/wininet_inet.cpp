@@ -35,10 +35,11 @@ UINT deadlinePeriod(milliseconds timeout) {
 // deadline.
 class WinInetInet::Request {
   public:
-    Request(HWND window, const FailureOf& failure, milliseconds timeout)
+    Request(HWND window, const FailureOf& failure, milliseconds timeout,
+            std::optional<std::int64_t> largest)
         : failure_(failure),
           timeout_(timeout),
-          sink_(failure),
+          sink_(failure, largest),
           handover_(std::make_shared<TransferHandover>(window, kWake)) {}
     // However the request ends, the worker makes no further call and leaves nothing behind.
     ~Request() { handover_->abandon(); }
@@ -120,7 +121,7 @@ OpResult WinInetInet::Start(const std::string& serverUrl, const GetCommand& get,
                             const FailureOf& failure) {
     const FtpServerAddress server = parseFtpUrl(serverUrl);
     if (!server.ok()) return failure(FailedRule::BadCommand, server.error);
-    auto request = std::make_unique<Request>(window_, failure, requestTimeout());
+    auto request = std::make_unique<Request>(window_, failure, requestTimeout(), maximumSize());
     if (OpResult started = request->start(server, get, *this); !started) return started;
     request_ = std::move(request);
     SetTimer(window_, kDeadlineTimer, deadlinePeriod(requestTimeout()), nullptr);

@@ -10,6 +10,8 @@
 #include "texts.h"
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <variant>
@@ -39,6 +41,7 @@ struct InetFaultCase {
     const char* remoteFile = texts::kRemoteFile.data();  // nullptr: nothing on the server
     const char* password = texts::kPassword.data();
     bool nothingListening = false;
+    std::optional<std::int64_t> maximumSize{};  // the largest file the request accepts
 };
 
 inline void PrintTo(const InetFaultCase& c, std::ostream* out) {
@@ -93,6 +96,23 @@ inline const std::vector<InetFaultCase>& inetFaultCases() {
          {.openingSizeDelta = 0, .growWhileSending = 1000},
          R::LongerThanAnnounced},
         {"SizeReplyUnreadable", {.sizeReply = "213 about %d bytes"}, R::UnreadableSize},
+        // Refused without waiting for the rest: the servers stall after what the request accepts.
+        {"LargerThanAllowedAsSizeReplyStates",
+         {.stallAfterBytes = 0},
+         R::LargerThanAllowed,
+         seconds(1),
+         texts::kRemoteFile.data(),
+         texts::kPassword.data(),
+         false,
+         1000},
+        {"LargerThanAllowedWithNoSizeStated",
+         {.stallAfterBytes = 2000, .announceNoSize = true},
+         R::LargerThanAllowed,
+         seconds(1),
+         texts::kRemoteFile.data(),
+         texts::kPassword.data(),
+         false,
+         1000},
     };
     return cases;
 }

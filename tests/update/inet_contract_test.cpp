@@ -237,6 +237,7 @@ TEST_P(InetFaultTest, EndsWithNoFileAndNoTemporaryFile) {
     if (c.remoteFile) server->putFile(c.remoteFile, patternBytes(3 << 20, 4));
     inet.setPassword(c.password);
     inet.setRequestTimeout(c.requestTimeout);
+    inet.setMaximumSize(c.maximumSize);
 
     fetch(server->url());
 
