@@ -33,7 +33,10 @@ enum class FailedRule {
     EmptyFile,
     NeedsWine,  // a Windows program, and no Wine on this host to start it
     UnreadableSize,
-    LargerThanAllowed,  // a file larger than the request accepts
+    LargerThanAllowed,   // a file larger than the request accepts
+    NotSigned,           // no signature could be had for an update
+    MalformedSignature,  // what stands as the signature is none
+    SignatureMismatch,   // a signature that does not sign the file with any key held
 };
 
 struct ErrorCode {

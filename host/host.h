@@ -6,11 +6,14 @@
 // the host's reason and error number, and the action runner decides what happens next.
 
 #include "op_result.h"
+#include "signature.h"
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <string>
 #include <string_view>
 
 namespace pulsaro {
@@ -35,6 +38,16 @@ namespace pulsaro {
 
 // The size in bytes of a regular file.
 [[nodiscard]] OpResult FileLen(std::string_view path, std::int64_t& length) noexcept;
+
+// The bytes of a regular file no longer than maxBytes; a longer file fails without being read.
+[[nodiscard]] OpResult ReadSmallFile(std::string_view path, std::size_t maxBytes,
+                                     std::string& bytes) noexcept;
+
+// Whether the signature was made over the SHA-256 of the file's bytes with the private key of
+// one of the keys, checked by the platform's own cryptography. A signature that matches none
+// fails with FailedRule::SignatureMismatch; a file that cannot be read, with the host's reason.
+[[nodiscard]] OpResult VerifyFileSignature(std::string_view path, const P256Signature& signature,
+                                           std::span<const P256PublicKey> keys) noexcept;
 
 // Window style 2: minimised, taking the focus.
 inline constexpr int kMinimizedFocus = 2;

@@ -7,11 +7,15 @@
 set -euo pipefail
 
 # qt6-wayland: without it Qt aborts in a Wayland session that has no X server beside it.
-packages=(cmake ninja-build g++ qt6-base-dev libcurl4-openssl-dev qt6-wayland fonts-liberation)
-packaging=(dpkg-dev file)
+# libssl-dev: the updater checks signatures with OpenSSL. openssl (the command) reads the public
+# keys of a build that has them, and signs and checks in the vendor's scripts and the tests.
+# libgnutls30: Wine's cryptography (CNG, bcrypt.dll) is GnuTLS, which Wine only recommends.
+packages=(cmake ninja-build g++ qt6-base-dev libcurl4-openssl-dev libssl-dev qt6-wayland
+          fonts-liberation)
+packaging=(dpkg-dev file openssl)
 testing=(libgtest-dev python3 python3-pyftpdlib xvfb xauth xdotool x11-utils imagemagick
-         desktop-file-utils clang libclang-rt-14-dev curl
-         wine wine64 fonts-wine g++-mingw-w64-x86-64-posix googletest)
+         desktop-file-utils clang libclang-rt-14-dev curl openssl
+         wine wine64 libgnutls30 fonts-wine g++-mingw-w64-x86-64-posix googletest)
 case ${1:-} in
   "") ;;
   --for-packages) packages+=("${packaging[@]}") ;;

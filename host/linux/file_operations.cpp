@@ -2,6 +2,7 @@
 #include "drive.h"
 #include "fd.h"
 #include "host.h"
+#include "readable_file.h"
 #include "system_error.h"
 #include "temporary_files.h"
 #include "wildcard.h"
@@ -120,6 +121,15 @@ mode_t destinationMode(mode_t sourceMode, const std::string& destinationName) {
 
 }  // namespace
 
+OpResult openFileToRead(std::string_view windowsPath, const FailureOf& fail, Fd& fd) {
+    const HostPath resolved = resolvePathToFollow(windowsPath);
+    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
+    if (const int error = openForReading(resolved.path, fd); error != 0) {
+        return openFailure(fail, error, resolved.path);
+    }
+    return OpResult::success();
+}
+
 OpResult KillFiles(std::string_view pattern) noexcept try {
     const FailureOf fail("KillFiles", inQuotes(pattern));
     const HostPath resolved = resolvePath(pattern);
@@ -224,6 +234,34 @@ OpResult FileLen(std::string_view path, std::int64_t& length) noexcept try {
     return OpResult::success();
 } catch (const std::exception& e) {
     return OpResult::failure("FileLen", inQuotes(path), e.what(), ErrorCode::system(ENOMEM));
+}
+
+OpResult ReadSmallFile(std::string_view path, std::size_t maxBytes, std::string& bytes) noexcept
+    try {
+    const FailureOf fail("ReadSmallFile", inQuotes(path));
+    Fd in;
+    if (OpResult opened = openFileToRead(path, fail, in); !opened) return opened;
+    // One byte more than allowed tells a file that is too long without reading the rest.
+    std::string read(maxBytes + 1, '\0');
+    std::size_t got = 0;
+    while (got < read.size()) {
+        const ssize_t n = ::read(in.get(), read.data() + got, read.size() - got);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return systemFailure(fail, errno);
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    if (got > maxBytes) {
+        return fail(FailedRule::LargerThanAllowed,
+                    "the file holds more than " + std::to_string(maxBytes) + " bytes");
+    }
+    read.resize(got);
+    bytes = std::move(read);
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("ReadSmallFile", inQuotes(path), e.what(), ErrorCode::system(ENOMEM));
 }
 
 bool SameContents(std::string_view pathA, std::string_view pathB) noexcept try {

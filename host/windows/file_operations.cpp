@@ -2,6 +2,7 @@
 #include "folders.h"
 #include "handle.h"
 #include "host.h"
+#include "readable_file.h"
 #include "system_error.h"
 #include "temporary_files.h"
 #include "wide.h"
@@ -57,6 +58,16 @@ DWORD copyBytes(HANDLE in, TemporaryFile& out) {
 }
 
 }  // namespace
+
+OpResult openFileToRead(std::string_view windowsPath, const FailureOf& fail, Handle& file) {
+    const MappedPath mapped = mapPath(windowsPath);
+    if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
+    bool notAFile = false;
+    file = openRegularFile(mapped.path, kShareAll, notAFile);
+    if (notAFile) return fail(FailedRule::NotARegularFile, narrow(mapped.path) + " is not a file");
+    if (!file.valid()) return systemFailure(fail, GetLastError(), narrow(mapped.path));
+    return OpResult::success();
+}
 
 OpResult KillFiles(std::string_view pattern) noexcept try {
     const FailureOf fail("KillFiles", inQuotes(pattern));
@@ -150,18 +161,44 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
 
 OpResult FileLen(std::string_view path, std::int64_t& length) noexcept try {
     const FailureOf fail("FileLen", inQuotes(path));
-    const MappedPath mapped = mapPath(path);
-    if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
-    bool notAFile = false;
-    const Handle file = openRegularFile(mapped.path, kShareAll, notAFile);
-    if (notAFile) return fail(FailedRule::NotARegularFile, narrow(mapped.path) + " is not a file");
-    if (!file.valid()) return systemFailure(fail, GetLastError(), narrow(mapped.path));
+    Handle file;
+    if (OpResult opened = openFileToRead(path, fail, file); !opened) return opened;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) return systemFailure(fail, GetLastError());
     length = size.QuadPart;
     return OpResult::success();
 } catch (const std::exception& e) {
     return OpResult::failure("FileLen", inQuotes(path), e.what(),
+                             ErrorCode::system(ERROR_OUTOFMEMORY));
+}
+
+OpResult ReadSmallFile(std::string_view path, std::size_t maxBytes, std::string& bytes) noexcept
+    try {
+    const FailureOf fail("ReadSmallFile", inQuotes(path));
+    Handle in;
+    if (OpResult opened = openFileToRead(path, fail, in); !opened) return opened;
+    // One byte more than allowed tells a file that is too long without reading the rest.
+    std::string read(maxBytes + 1, '\0');
+    std::size_t got = 0;
+    while (got < read.size()) {
+        DWORD n = 0;
+        const DWORD wanted =
+            static_cast<DWORD>(std::min<std::size_t>(read.size() - got, kCopyPiece));
+        if (!ReadFile(in.get(), read.data() + got, wanted, &n, nullptr)) {
+            return systemFailure(fail, GetLastError());
+        }
+        if (n == 0) break;
+        got += n;
+    }
+    if (got > maxBytes) {
+        return fail(FailedRule::LargerThanAllowed,
+                    "the file holds more than " + std::to_string(maxBytes) + " bytes");
+    }
+    read.resize(got);
+    bytes = std::move(read);
+    return OpResult::success();
+} catch (const std::exception& e) {
+    return OpResult::failure("ReadSmallFile", inQuotes(path), e.what(),
                              ErrorCode::system(ERROR_OUTOFMEMORY));
 }
 

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -163,6 +165,83 @@ TEST(FileLen, MeasuresAFileAndRefusesAFolder) {
     EXPECT_EQ(length, 123457);
     EXPECT_EQ(FileLen(R"(c:\folder)", length).code(), ErrorCode::rule(FailedRule::NotARegularFile));
     EXPECT_EQ(FileLen(R"(c:\absent)", length).code(), expected::kNoSuchFile);
+}
+
+TEST(ReadSmallFile, ReadsAWholeFileWithinItsLimitAndRefusesALongerOne) {
+    TempDrive t;
+    writeFile(t.onDrive("small.bin"), std::string("sixteen\0bytes..", 16));
+    fs::create_directories(t.onDrive("folder"));
+    struct Case {
+        const char* path;
+        std::size_t limit;
+        ErrorCode code;
+    };
+    const Case cases[] = {
+        {R"(c:\SMALL.bin)", 16, {}},
+        {R"(c:\small.bin)", 15, ErrorCode::rule(FailedRule::LargerThanAllowed)},
+        {R"(c:\folder)", 16, ErrorCode::rule(FailedRule::NotARegularFile)},
+        {R"(c:\absent)", 16, expected::kNoSuchFile},
+    };
+    for (const Case& c : cases) {
+        std::string bytes = "untouched";
+        const OpResult result = ReadSmallFile(c.path, c.limit, bytes);
+        EXPECT_EQ(result.code(), c.code) << c.path << " " << c.limit << ": " << result.reason();
+        EXPECT_EQ(bytes, result ? std::string("sixteen\0bytes..", 16) : "untouched") << c.path;
+    }
+}
+
+// One fixed key, message and signature that the cryptography of every host must accept, and must
+// refuse once one bit of the message or of the signature differs: the hosts can never disagree on
+// what a signature says.
+TEST(VerifyFileSignature, AcceptsTheKnownAnswerAndRefusesEachOneBitChange) {
+    const auto bytes = [](std::string_view hex) {
+        std::array<std::uint8_t, 64> out{};
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            out[i] = static_cast<std::uint8_t>(
+                std::stoi(std::string(hex.substr(2 * i, 2)), nullptr, 16));
+        }
+        return out;
+    };
+    const P256PublicKey key = bytes(
+        "ef04e337b64e5c795b95b408fbd7fe0dcdbd68ffcf2c7ad7df6f24ba1544e87e"
+        "046610b9b681e08e934926a79eb9d507282c0f32811d1f1da9ccc6faaa9d94b7");
+    const P256PublicKey otherKey = bytes(
+        "98e060998f2e205168eabd293113de4db8edab3a42dfd5fb1f6e818dcde04bf7"
+        "26074dc4751dca95d8df1f26652e189b46fee576a77f15e00289c6e792a0c81a");
+    const P256Signature signature = bytes(
+        "a54a0ea6a0d67613add8173365627722e7152be25831fd82a99be6c97bd099f6"
+        "bfd6a19aa40202238d6f109b5d733fff055fcfe174df518bd649641f237d8cc1");
+    const std::string message = "Pulsaro Zentra: a known answer for ECDSA P-256 with SHA-256.\n";
+    TempDrive t;
+    const char* path = R"(c:\message.txt)";
+    writeFile(t.onDrive("message.txt"), message);
+    const ErrorCode mismatch = ErrorCode::rule(FailedRule::SignatureMismatch);
+    const std::array<P256PublicKey, 1> theKey{key};
+    const std::array<P256PublicKey, 1> anotherKey{otherKey};
+    const std::array<P256PublicKey, 2> bothKeys{otherKey, key};
+
+    const OpResult accepted = VerifyFileSignature(path, signature, theKey);
+    EXPECT_TRUE(accepted) << accepted.reason();
+    EXPECT_TRUE(VerifyFileSignature(path, signature, bothKeys))
+        << "a signature by any one of the keys";
+    EXPECT_EQ(VerifyFileSignature(path, signature, anotherKey).code(), mismatch);
+    EXPECT_EQ(VerifyFileSignature(path, signature, {}).code(), mismatch);
+    for (const std::size_t bit : {std::size_t{0}, message.size() * 8 - 1}) {
+        std::string changed = message;
+        changed[bit / 8] = static_cast<char>(changed[bit / 8] ^ (1 << (bit % 8)));
+        writeFile(t.onDrive("message.txt"), changed);
+        EXPECT_EQ(VerifyFileSignature(path, signature, theKey).code(), mismatch)
+            << "message bit " << bit;
+    }
+    writeFile(t.onDrive("message.txt"), message);
+    for (const std::size_t bit :
+         {std::size_t{0}, std::size_t{255}, std::size_t{256}, std::size_t{511}}) {
+        P256Signature changed = signature;
+        changed[bit / 8] = static_cast<std::uint8_t>(changed[bit / 8] ^ (0x80 >> (bit % 8)));
+        EXPECT_EQ(VerifyFileSignature(path, changed, theKey).code(), mismatch)
+            << "signature bit " << bit;
+    }
+    EXPECT_EQ(VerifyFileSignature(R"(c:\absent)", signature, theKey).code(), expected::kNoSuchFile);
 }
 
 TEST(SameContents, IsTrueOnlyForTwoReadableFilesWithTheSameBytes) {
