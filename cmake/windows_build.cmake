@@ -41,6 +41,13 @@ endif()
 
 include(ExternalProject)
 set(windows_dir ${CMAKE_BINARY_DIR}/windows)
+# The same keys in both hosts' updaters, named so that the inner build finds them wherever it is.
+set(update_keys)
+foreach(key_file IN LISTS PULSARO_UPDATE_PUBLIC_KEYS)
+  cmake_path(ABSOLUTE_PATH key_file BASE_DIRECTORY ${CMAKE_SOURCE_DIR} NORMALIZE)
+  list(APPEND update_keys ${key_file})
+endforeach()
+string(REPLACE ";" "|" update_keys "${update_keys}")
 cmake_host_system_information(RESULT cores QUERY NUMBER_OF_LOGICAL_CORES)
 ExternalProject_Add(pulsaro_windows
   SOURCE_DIR ${PROJECT_SOURCE_DIR}
@@ -48,6 +55,8 @@ ExternalProject_Add(pulsaro_windows
   CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake
              -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
              -DBUILD_TESTING=${BUILD_TESTING}
+             -DPULSARO_UPDATE_PUBLIC_KEYS=${update_keys}
+  LIST_SEPARATOR |
   # The inner build decides for itself what changed, every time.
   BUILD_ALWAYS ON
   BUILD_COMMAND ${CMAKE_COMMAND} --build ${windows_dir} --parallel ${cores}

@@ -18,6 +18,7 @@ std::optional<int> answerAboutRequest(int argc, const char* const* argv, const A
             text.append("\n").append(about.purpose);
         } else if (argument == "--version") {
             text.append(about.program).append(" ").append(version()).append("\n");
+            text.append(about.versionDetails);
         } else {
             continue;
         }

@@ -7,9 +7,10 @@ namespace pulsaro {
 
 // What a program says about itself when asked on its command line.
 struct About {
-    std::string_view program;  // the name it is started by
-    std::string_view usage;    // what follows the name on the usage line
-    std::string_view purpose;  // one paragraph, lines ending in '\n'
+    std::string_view program;           // the name it is started by
+    std::string_view usage;             // what follows the name on the usage line
+    std::string_view purpose;           // one paragraph, lines ending in '\n'
+    std::string_view versionDetails{};  // lines after the version line, each ending in '\n'
 };
 
 // The version of every program built from this tree.

@@ -24,9 +24,10 @@ OpResult HoldsAnApplication(const char* path) {
 using namespace pulsaro::layout;
 
 // The installed application is only ever replaced, atomically, by a completely downloaded and
-// staged file that can be one, so it is never lost; the copy outside the install root goes only
-// once the installed application holds the new file; the message says whether it does. One run
-// at a time works on an installation: another waits until this one has done its file work.
+// staged file that can be one, and that the vendor signed when the program holds keys, so it is
+// never lost; the copy outside the install root goes only once the installed application holds
+// the new file; the message says whether it does. One run at a time works on an installation:
+// another waits until this one has done its file work.
 void Form1::Form_Load() {
     Action run;
     PausaTempo(5);
@@ -38,8 +39,8 @@ void Form1::Form_Load() {
     run(KillFiles(kStagedCopy));
     DoEvents();
     DownloadUpdate(run, localFileName);
-    const bool staged =
-        run(FileCopy(kDownloadTarget, kStagedCopy)) && run(HoldsAnApplication(kStagedCopy));
+    const bool staged = VerifyDownload(run) && run(FileCopy(kDownloadTarget, kStagedCopy)) &&
+                        run(HoldsAnApplication(kStagedCopy));
     run(KillFiles(kDownloadTarget));
     const bool updated = staged && run(FileCopy(kStagedCopy, kMainAppLower)) &&
                          SameContents(kMainAppLower, kStagedCopy);

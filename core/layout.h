@@ -27,6 +27,10 @@ inline constexpr const char* kUpdater = R"(c:\pulsaro_zentra\_pulsaro\pulsaro_ze
 inline constexpr const char* kDownloadTarget =
     R"(c:\pulsaro_zentra\_pulsaro\pulsaronew_zentra.exe)";
 inline constexpr const char* kStagedCopy = R"(c:\pulsaro_zentra\_pulsaro\pulsaro_zentra.exe)";
+// The signature of the download, fetched beside it by an updater built with keys; it exists only
+// while it is checked.
+inline constexpr const char* kSignatureTarget =
+    R"(c:\pulsaro_zentra\_pulsaro\pulsaronew_zentra.exe.sig)";
 // Held by the updater from its first deletion to its last, so that one update at a time runs on
 // an installation; it exists only while held.
 inline constexpr const char* kUpdateLock =

@@ -39,5 +39,8 @@ inline constexpr std::string_view kRemoteFile =
     "/pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe";
 inline constexpr std::string_view kLocalFolderPart = R"( c:\pulsaro_zentra\_pulsaro\)";
 inline constexpr std::string_view kLocalFileName = "pulsaronew_zentra.exe";
+// Beside the remote file, its signature: the vendor's, for updaters built with keys.
+inline constexpr std::string_view kRemoteSignature =
+    "/pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe.sig";
 
 }  // namespace pulsaro::texts

@@ -3,7 +3,9 @@
 #include "action.h"
 #include "inet.h"
 #include "op_result.h"
+#include "signature.h"
 
+#include <span>
 #include <string>
 
 namespace pulsaro::update {
@@ -17,10 +19,12 @@ class Window {
 };
 
 // The updater's window class: its load handler is the whole program. The host's window hosts the
-// transfer component and runs Form_Load when the program starts.
+// transfer component and runs Form_Load when the program starts. Given the vendor's public keys,
+// it installs only an update signed with one of them.
 class Form1 {
   public:
-    Form1(Window& window, Inet& inet) : Inet1(inet), window_(window) {}
+    Form1(Window& window, Inet& inet, std::span<const P256PublicKey> updateKeys = {})
+        : Inet1(inet), window_(window), updateKeys_(updateKeys) {}
 
     // Fetches the newest main application and puts it in place; the message and exitStatus say
     // truthfully whether it was.
@@ -37,6 +41,15 @@ class Form1 {
     // staging folder.
     static std::string TransferCommand(const std::string& localFileName);
 
+    // Whether the download may be staged: always, for a program without keys, which asks for no
+    // signature; otherwise only when the signature the server holds beside the remote
+    // application signs the download with one of the keys. Failed steps go to run; the fetched
+    // signature is never left behind.
+    bool VerifyDownload(Action& run);
+
+    // The "get" command that fetches the remote application's signature beside the download.
+    static std::string SignatureCommand();
+
     // The server: the product's, unless PULSARO_UPDATE_URL names a test or staging server.
     static std::string ServerUrl();
 
@@ -50,7 +63,10 @@ class Form1 {
     int exitStatus = 1;
 
   private:
+    OpResult CheckSignature();
+
     Window& window_;
+    std::span<const P256PublicKey> updateKeys_;
 };
 
 }  // namespace pulsaro::update

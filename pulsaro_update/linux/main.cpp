@@ -1,6 +1,7 @@
 #include "about.h"
 #include "program.h"
 #include "temporary_files.h"
+#include "update_keys.h"
 #include "updater_about.h"
 #include "updater_window.h"
 
@@ -30,10 +31,12 @@ bool hasDisplay() {
 
 // The updater has no window of its own: the load handler does all the work, and the program
 // ends when it returns. With no display, the message it ends with goes to standard error.
-// Asked about itself, the updater answers and ends: it never runs an update then.
+// Asked about itself, the updater answers and ends: it never runs an update then. It installs
+// only updates signed with one of the keys it was built with, when it was built with any.
 int main(int argc, char** argv) {
-    if (const std::optional<int> answered =
-            pulsaro::answerAboutRequest(argc, argv, pulsaro::update::kAbout)) {
+    pulsaro::About about = pulsaro::update::kAbout;
+    about.versionDetails = pulsaro::update::updateKeysDescription();
+    if (const std::optional<int> answered = pulsaro::answerAboutRequest(argc, argv, about)) {
         return *answered;
     }
     pulsaro::endCleanlyOnExitAndTerminationSignals();
@@ -41,7 +44,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     pulsaro::MessageAsDiagnostic toStandardError;
     if (!hasDisplay()) pulsaro::setMessageBoxHandler(&toStandardError);
-    UpdaterWindow window;
+    UpdaterWindow window(pulsaro::update::builtInUpdateKeys());
     window.form.Form_Load();
     return window.form.exitStatus;
 }

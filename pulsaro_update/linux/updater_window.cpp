@@ -3,7 +3,8 @@
 #include "program.h"
 #include "texts.h"
 
-UpdaterWindow::UpdaterWindow() {
+UpdaterWindow::UpdaterWindow(std::span<const pulsaro::P256PublicKey> updateKeys)
+    : form(*this, Inet1, updateKeys) {
     pulsaro::setProgramTitle(pulsaro::texts::kUpdateTitle);
     setWindowTitle(
         QString::fromUtf8(pulsaro::texts::kWindowCaption.data(),

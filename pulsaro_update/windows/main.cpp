@@ -1,5 +1,6 @@
 #include "console.h"
 #include "texts.h"
+#include "update_keys.h"
 #include "updater_about.h"
 #include "updater_window.h"
 #include "wide.h"
@@ -11,13 +12,16 @@
 
 // Asked about itself, the updater answers and ends: it never runs an update then. Otherwise the
 // window is never shown: the load handler does all the work, and the program ends when it
-// returns, with the status saying whether the application was replaced.
+// returns, with the status saying whether the application was replaced. It installs only updates
+// signed with one of the keys it was built with, when it was built with any.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    if (const std::optional<int> answered = pulsaro::answerAboutRequest(pulsaro::update::kAbout)) {
+    pulsaro::About about = pulsaro::update::kAbout;
+    about.versionDetails = pulsaro::update::updateKeysDescription();
+    if (const std::optional<int> answered = pulsaro::answerAboutRequest(about)) {
         return *answered;
     }
     try {
-        UpdaterWindow window;
+        UpdaterWindow window(pulsaro::update::builtInUpdateKeys());
         window.form.Form_Load();
         return window.form.exitStatus;
     } catch (const std::exception& e) {

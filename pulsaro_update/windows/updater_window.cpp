@@ -11,7 +11,8 @@ constexpr wchar_t kWindowClass[] = L"PulsaroUpdaterForm";
 
 }  // namespace
 
-UpdaterWindow::UpdaterWindow() {
+UpdaterWindow::UpdaterWindow(std::span<const pulsaro::P256PublicKey> updateKeys)
+    : form(*this, Inet1, updateKeys) {
     pulsaro::setProgramTitle(pulsaro::texts::kUpdateTitle);
     const std::wstring caption = pulsaro::widen(pulsaro::texts::kWindowCaption);
     window_ = pulsaro::createHiddenWindow(kWindowClass, DefWindowProcW, caption.c_str(), nullptr);
