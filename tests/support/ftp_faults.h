@@ -28,6 +28,10 @@ struct FtpFaults {
     std::string silentOn{};     // a command never answered; "BANNER": never greets
     std::string longReplyAt{};  // a reply preceded by a line of longReplyLength chars
     std::size_t longReplyLength = 70000;
+    // The faults of a file's data (drop, stall, cut, growth, rate) only in files named so.
+    std::string dataFaultsOnlyOn{};
+    bool allowUploads = false;    // the account may store, rename and delete files
+    bool corruptUploads = false;  // the last byte of each stored file is changed
 };
 
 // The options that make ftp_server.py depart from a plain server so.
@@ -57,6 +61,9 @@ inline std::vector<std::string> ftpServerOptions(const FtpFaults& faults) {
         add("--long-reply-at", faults.longReplyAt);
         add("--long-reply-length", faults.longReplyLength);
     }
+    if (!faults.dataFaultsOnlyOn.empty()) add("--data-faults-on", faults.dataFaultsOnlyOn);
+    if (faults.allowUploads) options.emplace_back("--allow-uploads");
+    if (faults.corruptUploads) options.emplace_back("--corrupt-uploads");
     return options;
 }
 

@@ -1,5 +1,6 @@
 #include "ftp_server.h"
 
+#include "common_support.h"
 #include "temp_drive.h"
 
 #include <QDeadlineTimer>
@@ -14,9 +15,11 @@ namespace fs = std::filesystem;
 namespace pulsaro::test {
 namespace {
 
-QStringList argumentsFor(const fs::path& root, const FtpFaults& faults) {
+QStringList argumentsFor(const fs::path& root, const fs::path& commandLog,
+                         const FtpFaults& faults) {
     QStringList args{QStringLiteral(PULSARO_FTP_SERVER_SCRIPT), "--root",
-                     QString::fromStdString(root.string())};
+                     QString::fromStdString(root.string()), "--log-commands",
+                     QString::fromStdString(commandLog.string())};
     for (const std::string& option : ftpServerOptions(faults)) {
         args << QString::fromStdString(option);
     }
@@ -46,8 +49,9 @@ FtpServer::FtpServer(const FtpFaults& faults) {
     std::string templ = (fs::temp_directory_path() / "pulsaro-ftp-XXXXXX").string();
     if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
     root_ = templ;
+    commandLog_ = root_.string() + ".commands";
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(QStringLiteral(PULSARO_SYSTEM_PYTHON), argumentsFor(root_, faults));
+    process_.start(QStringLiteral(PULSARO_SYSTEM_PYTHON), argumentsFor(root_, commandLog_, faults));
     try {
         if (!process_.waitForStarted(10000)) {
             throw std::runtime_error("cannot start the fixture FTP server: " +
@@ -71,6 +75,7 @@ void FtpServer::stop() {
     }
     std::error_code ec;
     fs::remove_all(root_, ec);
+    fs::remove(commandLog_, ec);
 }
 
 std::string FtpServer::url() const {
@@ -81,6 +86,10 @@ void FtpServer::putFile(std::string_view remotePath, std::string_view bytes) con
     const fs::path path = root_ / fs::path(std::string(remotePath)).relative_path();
     fs::create_directories(path.parent_path());
     writeFile(path, bytes);
+}
+
+std::vector<std::string> FtpServer::commandsReceived() const {
+    return linesOf(commandLog_);
 }
 
 }  // namespace pulsaro::test

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pulsaro::test {
 
@@ -27,10 +28,15 @@ class FtpServer {
     // Places a file on the server; remotePath starts with "/".
     void putFile(std::string_view remotePath, std::string_view bytes) const;
 
+    // Every command the server received so far, in order, as sent ("RETR /a/b"), the password
+    // left out.
+    std::vector<std::string> commandsReceived() const;
+
   private:
     void stop();
 
     std::filesystem::path root_;
+    std::filesystem::path commandLog_;
     QProcess process_;
     int port_ = 0;
 };

@@ -53,6 +53,18 @@ def parse_arguments():
     parser.add_argument("--long-reply-length", type=int, default=70000)
     parser.add_argument("--login-folder", default="/", metavar="PATH",
                         help="the folder a login lands in, instead of /")
+    parser.add_argument("--data-faults-on", metavar="SUFFIX", default="",
+                        help="make the faults of a file's data (--drop-after, --stall-after, "
+                             "--cut-after, --grow-while-sending, --rate) only in files whose "
+                             "name ends so")
+    parser.add_argument("--allow-uploads", action="store_true",
+                        help="let the account store, rename and delete files (STOR, RNFR, RNTO, "
+                             "DELE, MKD)")
+    parser.add_argument("--corrupt-uploads", action="store_true",
+                        help="change the last byte of every file stored")
+    parser.add_argument("--log-commands", metavar="FILE",
+                        help="append each command received to FILE, one a line, the password "
+                             "left out")
     parser.add_argument("--verbose", action="store_true", help="log the FTP dialogue on stderr")
     return parser.parse_args()
 
@@ -65,7 +77,8 @@ def make_authorizer(args):
             super().validate_authentication(username, password, handler)
 
     authorizer = Authorizer()
-    authorizer.add_user(args.user, args.password, args.root, perm="elr")
+    authorizer.add_user(args.user, args.password, args.root,
+                        perm="elradfmw" if args.allow_uploads else "elr")
     return authorizer
 
 
@@ -73,13 +86,19 @@ def make_data_handler(args):
     class DataHandler(DTPHandler):
         _grown = False
 
+        def faulty(self):
+            name = getattr(self.file_obj, "name", "")
+            return isinstance(name, str) and name.endswith(args.data_faults_on)
+
         def use_sendfile(self):
             # sendfile() would bypass send(), where the data faults are made.
             shaped = (args.drop_after is not None or args.stall_after is not None or args.rate
                       or args.cut_after is not None or args.grow_while_sending)
-            return not shaped and super().use_sendfile()
+            return not (shaped and self.faulty()) and super().use_sendfile()
 
         def send(self, data):
+            if not self.faulty():
+                return super().send(data)
             if args.grow_while_sending and not self._grown:
                 self._grown = True
                 with open(self.file_obj.name, "ab") as grown:
@@ -130,6 +149,20 @@ def make_control_handler(args):
         def handle(self):
             if args.silent_on.upper() != "BANNER":
                 super().handle()
+
+        def pre_process_command(self, line, cmd, arg):
+            if args.log_commands:
+                with open(args.log_commands, "a") as log:
+                    log.write("PASS\n" if cmd == "PASS" else line + "\n")
+            super().pre_process_command(line, cmd, arg)
+
+        def on_file_received(self, file):
+            if args.corrupt_uploads and os.path.getsize(file) > 0:
+                with open(file, "r+b") as stored:
+                    stored.seek(-1, os.SEEK_END)
+                    last = stored.read(1)
+                    stored.seek(-1, os.SEEK_END)
+                    stored.write(bytes([last[0] ^ 0x01]))
 
         def process_command(self, cmd, *a, **kw):
             self._command = cmd

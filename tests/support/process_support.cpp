@@ -121,7 +121,10 @@ pid_t startInstalledUpdater(const fs::path& drive, const std::string& url,
     const fs::path staging = drive / "pulsaro_zentra" / "_Pulsaro";
     fs::create_directories(staging);
     const fs::path program = staging / "pulsaro_zentra_update.exe";
-    if (!fs::exists(program)) fs::copy_file(builtDistribution() / program.filename(), program);
+    if (!fs::exists(program)) {
+        fs::copy_file(how.program.empty() ? builtDistribution() / program.filename() : how.program,
+                      program);
+    }
     const pid_t pid = ::fork();
     if (pid == 0) {
         setenv("PULSARO_DRIVE_C", drive.c_str(), 1);

@@ -68,10 +68,11 @@ std::uintmax_t bytesOpenIn(pid_t pid, const std::filesystem::path& folder);
 struct UpdaterStart {
     std::string display{};                  // an X display ":N"; empty: no display whatever
     std::filesystem::path standardError{};  // empty: this process's standard error
+    std::filesystem::path program{};        // empty: the updater of the distribution folder
 };
 
-// Installs the built updater on the drive (host folder) as the setup does, unless it is there,
-// and starts it from there as its own process against a server.
+// Installs the built updater (or the one named) on the drive (host folder) as the setup does,
+// unless it is there, and starts it from there as its own process against a server.
 pid_t startInstalledUpdater(const std::filesystem::path& drive, const std::string& url,
                             const UpdaterStart& how = {});
 

@@ -1,29 +1,17 @@
-// The Windows updater as users get it, run under Wine from its place in the install tree against
-// the fixture FTP server, on a private X display: the message it shows (read from its window), the
-// key press that answers it, its exit status and what it leaves on the drive.
+// The Windows updater from its install folder against the fixture FTP server: the server up and
+// failing in each way a download can fail, and asked for its help and version.
 
 #include "about.h"
 #include "ftp_server.h"
-#include "inet_cases.h"
-#include "process_support.h"
-#include "temp_drive.h"
+#include "signed_updates.h"
 #include "texts.h"
-#include "update_fixtures.h"
-#include "wine_prefix.h"
-#include "xvfb_display.h"
+#include "windows_updater.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <future>
-#include <optional>
 #include <string>
 #include <vector>
-
-#ifndef PULSARO_WINDOWS_BUILD_DIR
-#error "The build defines PULSARO_WINDOWS_BUILD_DIR as the Windows build tree"
-#endif
 
 namespace fs = std::filesystem;
 using namespace pulsaro;
@@ -31,8 +19,6 @@ using namespace pulsaro::test;
 using namespace std::chrono_literals;
 
 namespace {
-
-const fs::path kWindowsBuild = PULSARO_WINDOWS_BUILD_DIR;
 
 // What the server holds at the remote file's name.
 enum class Remote { NewApplication, EmptyFile, Nothing };
@@ -58,35 +44,6 @@ const UpdateCase kCases[] = {
     {"EmptyRemoteFile", {}, Remote::EmptyFile, true, false},
 };
 
-class WindowsUpdater : public WinePrefixTest {
-  protected:
-    // The tree as the setup leaves it, with the Windows updater in its place.
-    fs::path install(const std::string& app) const {
-        installForUpdate(drive, app, std::string("outside copy"));
-        const fs::path updater = drive.onDrive("pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe");
-        fs::copy_file(kWindowsBuild / "dist/pulsaro_zentra_update.exe", updater,
-                      fs::copy_options::overwrite_existing);
-        return updater;
-    }
-    std::vector<std::string> environment(const std::string& url) const {
-        return {"DISPLAY=" + x.display(), "PULSARO_DRIVE_C=" + windowsPath(drive.drive()),
-                "PULSARO_UPDATE_URL=" + url};
-    }
-
-    XvfbDisplay x;
-    TempDrive drive;
-};
-
-// Presses Enter on the message box until the program ends; nothing if it never does.
-std::optional<ProgramRun> answerWithEnter(const XvfbDisplay& x, const std::string& box,
-                                          std::future<ProgramRun>& updater) {
-    for (int attempt = 0; attempt < 40; ++attempt) {
-        x.xdotool({"key", "--window", box, "Return"});
-        if (updater.wait_for(500ms) == std::future_status::ready) return updater.get();
-    }
-    return std::nullopt;
-}
-
 class WindowsUpdaterRun : public WindowsUpdater,
                           public ::testing::WithParamInterface<UpdateCase> {};
 
@@ -99,25 +56,17 @@ TEST_P(WindowsUpdaterRun, ReplacesTheApplicationOnlyWithAWholeDownloadAndSaysSo)
     FtpServer server(c.faults);
     if (c.remote != Remote::Nothing) {
         server.putFile(kRemoteApp, c.remote == Remote::NewApplication ? newApp : "");
+        server.putFile(texts::kRemoteSignature, "a signature no one asks for");
     }
     ClosedPort closedPort;
 
-    auto running = std::async(std::launch::async, [&] {
-        return wine({updater.string()},
-                    environment(c.serverListening ? server.url() : closedPort.url()), 120s);
-    });
-    const std::string box = x.waitForWindow("pulsaro_update", 60s);
-    ASSERT_FALSE(box.empty()) << "no message box appeared";
-    const ProgramRun shown =
-        wine({(kWindowsBuild / "tests/windows/window_probe.exe").string(), "pulsaro_update"},
-             {"DISPLAY=" + x.display()});
-    const std::optional<ProgramRun> run = answerWithEnter(x, box, running);
-    ASSERT_TRUE(run.has_value()) << "the message box did not take the key press";
+    const std::optional<AnsweredRun> answered =
+        runAndAnswer(updater, c.serverListening ? server.url() : closedPort.url());
+    ASSERT_TRUE(answered.has_value());
 
-    const std::string message(c.updates ? texts::kUpdated : texts::kNotUpdated);
-    EXPECT_NE(shown.output.find("Static\t" + message + "\n"), std::string::npos) << shown.output;
-    EXPECT_EQ(shown.output.find("Button\t"), shown.output.rfind("Button\t")) << shown.output;
-    EXPECT_EQ(run->exitCode, c.updates ? 0 : 1) << run->output;
+    expectShown(*answered, c.updates ? texts::kUpdated : texts::kNotUpdated);
+    EXPECT_EQ(answered->run.exitCode, c.updates ? 0 : 1) << answered->run.output;
+    EXPECT_FALSE(askedForTheSignature(server)) << "an updater built without keys";
     expectTreeAfterRun(drive, c.updates ? newApp : oldApp, c.updates);
 }
 

@@ -1,0 +1,102 @@
+// The Windows updater built with the test-only keys, under Wine, against the servers the Linux
+// updater meets in the same table (signed_updates.h): the message it shows, its exit status, why
+// its diagnostic says it refused, and what it leaves on the drive.
+
+#include "ftp_server.h"
+#include "hermetic.h"
+#include "process_support.h"
+#include "signed_updates.h"
+#include "texts.h"
+#include "windows_updater.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace pulsaro;
+using namespace pulsaro::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const fs::path kSignedUpdater =
+    kWindowsBuild / "tests/windows/signed_updater/pulsaro_zentra_update.exe";
+
+class WindowsSignedUpdater : public WindowsUpdater,
+                             public ::testing::WithParamInterface<SignedUpdateCase> {};
+
+TEST_P(WindowsSignedUpdater, InstallsOnlyWhatOneOfItsKeysSigned) {
+    const SignedUpdateCase& c = GetParam();
+    ASSERT_TRUE(x.running()) << "Xvfb did not start";
+    const std::string oldApp = patternBytes(300000, 61);
+    const std::string newApp = patternBytes(2 << 20, 62);
+    const fs::path updater = install(oldApp, kSignedUpdater);
+    FtpServer server(c.faults);
+    serveSignedUpdate(server, c, newApp);
+
+    const std::optional<AnsweredRun> answered = runAndAnswer(updater, server.url());
+    ASSERT_TRUE(answered.has_value());
+
+    expectShown(*answered, c.installs() ? texts::kUpdated : texts::kNotUpdated);
+    EXPECT_EQ(answered->run.exitCode, c.installs() ? 0 : 1) << answered->run.output;
+    if (!c.installs()) {
+        EXPECT_NE(answered->run.output.find(std::string(": ") + c.why), std::string::npos)
+            << answered->run.output;
+        EXPECT_EQ(readFile(drive.onDrive("pulsaro/pulsaro_zentra.exe")), "outside copy");
+    }
+    expectTreeAfterRun(drive, c.installs() ? newApp : oldApp, c.installs());
+    EXPECT_TRUE(askedForTheSignature(server));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WindowsSignedUpdater, ::testing::ValuesIn(signedUpdateCases()),
+                         [](const ::testing::TestParamInfo<SignedUpdateCase>& param) {
+                             return param.param.name;
+                         });
+
+TEST_F(WindowsUpdater, SignedUpdaterVersionNamesEachKeyByItsFingerprint) {
+    ProgramRun run = wine({kSignedUpdater.string(), "--version"}, {}, 30s);
+    EXPECT_EQ(run.exitCode, 0);
+    std::erase(run.output, '\r');  // text written on Windows ends its lines in CR LF
+    EXPECT_EQ(run.output, signedUpdaterVersion());
+}
+
+// Checking signatures brings in CNG's bcrypt.dll, which every Windows has since Vista: the
+// programs still import nothing that a Windows machine lacks.
+TEST(WindowsPrograms, ImportOnlySystemDlls) {
+    const std::string objdump = toolPath("x86_64-w64-mingw32-objdump");
+    ASSERT_FALSE(objdump.empty()) << "needs binutils-mingw-w64-x86-64";
+    const std::set<std::string> system = {"advapi32.dll", "bcrypt.dll", "gdi32.dll",
+                                          "kernel32.dll", "msvcrt.dll", "shell32.dll",
+                                          "user32.dll",   "wininet.dll"};
+    std::vector<fs::path> programs = {kSignedUpdater};
+    for (const auto& entry : fs::directory_iterator(kWindowsBuild / "dist")) {
+        const std::string extension = entry.path().extension().string();
+        if (extension == ".exe" || extension == ".OCX") programs.push_back(entry.path());
+    }
+    ASSERT_GE(programs.size(), 7u) << "three programs, three controls and the keyed updater";
+    for (const fs::path& program : programs) {
+        const Finished dump = runToEnd(objdump, {"-p", program.string()});
+        ASSERT_EQ(dump.exitCode, 0) << dump.output;
+        std::istringstream lines(dump.output);
+        int imported = 0;
+        for (std::string line; std::getline(lines, line);) {
+            const std::size_t name = line.find("DLL Name: ");
+            if (name == std::string::npos) continue;
+            std::string dll = line.substr(name + 10);
+            std::ranges::transform(dll, dll.begin(),
+                                   [](unsigned char c) { return std::tolower(c); });
+            EXPECT_TRUE(system.contains(dll)) << program.filename() << " imports " << dll;
+            ++imported;
+        }
+        EXPECT_GT(imported, 0) << program;
+    }
+}
+
+}  // namespace
