@@ -201,4 +201,73 @@ TEST(SetupProgram, EachPressOfTheStartStepStartsTheApplicationOnceHoweverItsKeys
     EXPECT_EQ(setup.errorLines(), std::vector<std::string>{});
 }
 
+// Clicks "Passo 1" and waits until its last copy, the updater's, is a new file.
+bool runPasso1(const XvfbDisplay& x, const RunningSetup& setup, const TempDrive& t) {
+    const fs::path last = t.onDrive("pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe");
+    const auto inode = [&] {
+        struct stat info {};
+        return ::stat(last.c_str(), &info) == 0 ? info.st_ino : 0;
+    };
+    const ino_t before = inode();
+    clickAt(x, setup.window(), kPasso1);
+    return eventually([&] { return inode() != 0 && inode() != before; }, 30s);
+}
+
+// A good "Passo 1" says nothing, a distribution file that is missing is said in one plain line,
+// and a trace says every step and how it ended.
+TEST(SetupProgram, Passo1SaysOnlyWhatItCouldNotDoOrWithATraceEveryStep) {
+    XvfbDisplay x;
+    if (!x.running() || toolPath("xdotool").empty()) {
+        GTEST_SKIP() << "needs Xvfb and xdotool (Debian xvfb, xdotool)";
+    }
+    struct Case {
+        const char* name;
+        std::vector<std::string> leftOut;
+        std::vector<std::string> environment;
+        int runs;
+        std::vector<std::string> linesStartingWith;
+    };
+    std::vector<std::string> traced = {
+        R"(pulsaro_setup: KillFiles "c:\pulsaro_zentra\*.*": failed, nothing left undone: )",
+        R"(pulsaro_setup: RemoveDir "c:\pulsaro_zentra": failed, nothing left undone: )",
+        R"(pulsaro_setup: MakeDir "c:\pulsaro_zentra": done)",
+        R"(pulsaro_setup: MakeDir "c:\pulsaro_zentra\QUORVIN": done)",
+        R"(pulsaro_setup: MakeDir "c:\pulsaro_zentra\_Pulsaro": done)"};
+    for (const DistFile& f : kDistFiles) {
+        traced.push_back(std::string("pulsaro_setup: FileCopy \"") + f.source + "\" \"c:\\");
+    }
+    const Case cases[] = {
+        {"a first installation on a clean drive", {}, {}, 1, {}},
+        {"an installation over a complete one", {}, {}, 2, {}},
+        {"a distribution file missing",
+         {"MSWINSCK.OCX"},
+         {},
+         1,
+         {R"(pulsaro_setup: could not copy "MSWINSCK.OCX" to "c:\pulsaro_zentra\MSWINSCK.OCX": )"}},
+        {"a first installation, traced", {}, {"PULSARO_TRACE=1"}, 1, traced},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDrive t;
+        placeDistribution(t, c.leftOut);
+        const RunningSetup setup(t, x, c.environment);
+        ASSERT_FALSE(setup.window().empty()) << "the setup window did not open";
+        for (int run = 0; run < c.runs; ++run) ASSERT_TRUE(runPasso1(x, setup, t));
+        eventually([&] { return setup.errorLines().size() >= c.linesStartingWith.size(); }, 5s);
+        std::this_thread::sleep_for(300ms);  // time for a line too many
+        const std::vector<std::string> said = setup.errorLines();
+        ASSERT_EQ(said.size(), c.linesStartingWith.size()) << (said.empty() ? "" : said[0]);
+        for (std::size_t i = 0; i < said.size(); ++i) {
+            EXPECT_EQ(said[i].rfind(c.linesStartingWith[i], 0), 0u) << said[i];
+        }
+        if (!c.leftOut.empty()) {
+            EXPECT_EQ(said[0], c.linesStartingWith[0] + (t.dist() / c.leftOut[0]).string() +
+                                   ": No such file or directory");
+        }
+        for (std::size_t i = 5; c.environment.size() && i < said.size(); ++i) {
+            EXPECT_TRUE(said[i].ends_with(": done")) << said[i];
+        }
+    }
+}
+
 }  // namespace
