@@ -21,6 +21,11 @@ void fallBackToNoDisplay() {
     qputenv("QT_QPA_PLATFORM", platforms);
 }
 
+constexpr pulsaro::About kAbout = pulsaro::update::about(
+    "On this host c:\\ is the folder $PULSARO_DRIVE_C, else $WINEPREFIX/drive_c, else\n"
+    "${XDG_DATA_HOME:-$HOME/.local/share}/pulsaro/drive_c. Without a display the message goes\n"
+    "to standard error, as \"pulsaro_update: <message>\".\n");
+
 bool hasDisplay() {
     const QString platform = QGuiApplication::platformName();
     return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
@@ -32,8 +37,7 @@ bool hasDisplay() {
 // ends when it returns. With no display, the message it ends with goes to standard error.
 // Asked about itself, the updater answers and ends: it never runs an update then.
 int main(int argc, char** argv) {
-    if (const std::optional<int> answered =
-            pulsaro::answerAboutRequest(argc, argv, pulsaro::update::kAbout)) {
+    if (const std::optional<int> answered = pulsaro::answerAboutRequest(argc, argv, kAbout)) {
         return *answered;
     }
     pulsaro::endCleanlyOnExitAndTerminationSignals();

@@ -99,6 +99,11 @@ TEST(Installed, TheLauncherStartsTheSetupFromItsPrivateFolderWhichInstallsTheTre
         EXPECT_EQ(valid.output, "");
     }
     EXPECT_TRUE(holds(readFile(entry), "\nExec=pulsaro-zentra-setup\n"));
+    const Finished help = runToEnd(prefix / "bin" / "pulsaro-zentra-setup", {"--help"},
+                                   {"PATH=" + launcherPath, "DISPLAY", "WAYLAND_DISPLAY"});
+    EXPECT_EQ(help.exitCode, 0) << help.output;
+    EXPECT_TRUE(help.output.starts_with("Usage: pulsaro-zentra-setup ["))
+        << help.output << "the help names the command the user typed";
 
     // Started from elsewhere, as a menu starts it: the setup must still find its files.
     const Started setup(prefix / "bin" / "pulsaro-zentra-setup",

@@ -133,10 +133,13 @@ TEST_F(WindowsUpdater, HelpAndVersionPrintAndTouchNothing) {
     const fs::path updater = install(oldApp);
     FtpServer server;
     server.putFile(kRemoteApp, "new application");
+    const std::string usage = "Usage: pulsaro_zentra_update.exe [-h | --help | /? | --version]\n";
     const struct {
         const char* option;
         std::string starts;
-    } options[] = {{"--help", "Usage: pulsaro_zentra_update.exe [--help | --version]\n"},
+    } options[] = {{"--help", usage},
+                   {"-h", usage},
+                   {"/?", usage},
                    {"--version", "pulsaro_zentra_update.exe " + std::string(version()) + "\n"}};
     for (const auto& option : options) {
         SCOPED_TRACE(option.option);
