@@ -138,20 +138,28 @@ OpResult KillFiles(std::string_view pattern) noexcept try {
     if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
     const fs::path folder = resolved.path.parent_path();
     const std::string namePattern = lastComponent(pattern);
+    // Files are named within the opened folder, which reaches them however deep it lies: a file
+    // that a download could make there can always be deleted too.
+    const Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.valid() && errno == ENOENT) {
+        return systemFailure(fail, ENOENT, folder.string()).asNothingUndone();
+    }
+    if (!dir.valid()) return systemFailure(fail, errno, folder.string());
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
-    if (ec.value() == ENOENT) return systemFailure(fail, ENOENT, folder.string()).asNothingUndone();
     if (ec) return systemFailure(fail, ec.value(), folder.string());
     int matched = 0;
     int lastError = 0;
     std::string undeleted;
     for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        std::error_code typeError;
-        // is_directory follows links: a link to a folder is a folder.
-        if (it->is_directory(typeError) || !matchesWildcard(namePattern, name)) continue;
+        // Followed: a link to a folder is a folder.
+        struct stat info {};
+        const bool isFolder =
+            ::fstatat(dir.get(), name.c_str(), &info, 0) == 0 && S_ISDIR(info.st_mode);
+        if (isFolder || !matchesWildcard(namePattern, name)) continue;
         ++matched;
-        if (::unlink(it->path().c_str()) != 0) {
+        if (::unlinkat(dir.get(), name.c_str(), 0) != 0) {
             lastError = errno;
             undeleted += (undeleted.empty() ? "" : "; ") + name + ": " + hostReason(errno);
         }

@@ -1,4 +1,7 @@
 #include "about.h"
+#include "drive.h"
+#include "layout.h"
+#include "program.h"
 #include "setup_window.h"
 #include "temporary_files.h"
 
@@ -28,6 +31,9 @@ int main(int argc, char** argv) {
     // Wayland compositors find the menu entry, and with it the icon, by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("pulsaro-zentra-setup"));
     SetupWindow window;
+    if (const std::string why = pulsaro::driveTooDeep(pulsaro::layout::kTreePaths); !why.empty()) {
+        pulsaro::emitDiagnostic(pulsaro::programTitle() + ": " + why);
+    }
     window.show();
     return QApplication::exec();
 }

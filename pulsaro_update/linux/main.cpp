@@ -1,4 +1,6 @@
 #include "about.h"
+#include "drive.h"
+#include "layout.h"
 #include "program.h"
 #include "temporary_files.h"
 #include "updater_about.h"
@@ -46,6 +48,9 @@ int main(int argc, char** argv) {
     pulsaro::MessageAsDiagnostic toStandardError;
     if (!hasDisplay()) pulsaro::setMessageBoxHandler(&toStandardError);
     UpdaterWindow window;
+    if (const std::string why = pulsaro::driveTooDeep(pulsaro::layout::kTreePaths); !why.empty()) {
+        pulsaro::emitDiagnostic(pulsaro::programTitle() + ": " + why);
+    }
     window.form.Form_Load();
     return window.form.exitStatus;
 }

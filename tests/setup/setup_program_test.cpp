@@ -270,4 +270,22 @@ TEST(SetupProgram, Passo1SaysOnlyWhatItCouldNotDoOrWithATraceEveryStep) {
     }
 }
 
+// A drive folder so deep that the tree's paths would pass the system's limit is said at the start,
+// in one plain line, before any step.
+TEST(SetupProgram, ADriveFolderTooDeepToWorkInIsSaidAtTheStart) {
+    XvfbDisplay x;
+    if (!x.running()) GTEST_SKIP() << "needs Xvfb (Debian xvfb)";
+    TempDrive t;
+    placeDistribution(t);
+    const DeepFolder drive(t.base(), 4060);
+    ASSERT_EQ(drive.path().native().size(), 4060u);
+    const RunningSetup setup(t, x, {"PULSARO_DRIVE_C=" + drive.path().string()});
+    ASSERT_FALSE(setup.window().empty()) << "the setup window did not open";
+    EXPECT_EQ(setup.errorLines(),
+              std::vector<std::string>{
+                  "pulsaro_setup: the folder that stands for c:\\, " + drive.path().string() +
+                  ", is too deep to work in: the paths of the installation below it would pass "
+                  "this system's limit of 4096 bytes. Set PULSARO_DRIVE_C to a shorter folder."});
+}
+
 }  // namespace
