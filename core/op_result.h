@@ -33,6 +33,8 @@ enum class FailedRule {
     EmptyFile,
     NeedsWine,  // a Windows program, and no Wine on this host to start it
     UnreadableSize,
+    TooSlow,      // the file's bytes came slower than the request time-out's floor allows
+    Unconfirmed,  // the transfer ended without the server's final reply, and no size holds it
 };
 
 struct ErrorCode {
