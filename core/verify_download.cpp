@@ -25,14 +25,14 @@ std::string Form1::SignatureCommand() {
 bool Form1::VerifyDownload(Action& run) {
     if (updateKeys_.empty()) return true;
     const bool verified = run(CheckSignature());
-    const OpResult removed = KillFiles(kSignatureTarget);
-    if (removed.code() != ErrorCode::rule(FailedRule::NoFileMatches)) run(removed);
+    run(KillFiles(kSignatureTarget));
     return verified;
 }
 
 // One reason for each way a download fails to be the vendor's, in the words the diagnostic gives.
 OpResult Form1::CheckSignature() {
-    const FailureOf failure("CheckSignature", inQuotes(kDownloadTarget));
+    const FailureOf failure("CheckSignature", inQuotes(kDownloadTarget),
+                            "install " + inQuotes(kDownloadTarget) + " as the vendor's update");
     std::int64_t length = 0;
     if (OpResult downloaded = FileLen(kDownloadTarget, length); !downloaded) return downloaded;
     Inet1.setMaximumSize(kLongestSignatureReply);
@@ -57,7 +57,8 @@ OpResult Form1::CheckSignature() {
                        "the signature does not match: the download is not what one of the "
                        "vendor's keys signed");
     }
-    return verified;
+    if (!verified) return verified;
+    return failure.success();
 }
 
 }  // namespace pulsaro::update

@@ -1,4 +1,5 @@
 #include "host.h"
+#include "operation_calls.h"
 #include "readable_file.h"
 #include "system_error.h"
 
@@ -107,7 +108,7 @@ int verifiedBy(const P256PublicKey& key, const std::vector<unsigned char>& der,
 
 OpResult VerifyFileSignature(std::string_view path, const P256Signature& signature,
                              std::span<const P256PublicKey> keys) noexcept try {
-    const FailureOf fail("VerifyFileSignature", inQuotes(path));
+    const FailureOf fail = calls::verifyFileSignature(path);
     Fd in;
     if (OpResult opened = openFileToRead(path, fail, in); !opened) return opened;
     unsigned char digest[kDigestBytes];
@@ -116,15 +117,14 @@ OpResult VerifyFileSignature(std::string_view path, const P256Signature& signatu
     if (der.empty()) return openSslFailure(fail, "i2d_ECDSA_SIG");
     for (const P256PublicKey& key : keys) {
         const int verified = verifiedBy(key, der, digest);
-        if (verified == 1) return OpResult::success();
+        if (verified == 1) return fail.success();
         if (verified < 0) return openSslFailure(fail, "EVP_PKEY_verify");
         // A mismatch may leave an error on OpenSSL's queue, which is no failure of this host.
         ERR_clear_error();
     }
     return fail(FailedRule::SignatureMismatch, "the signature does not match");
 } catch (const std::exception& e) {
-    return OpResult::failure("VerifyFileSignature", inQuotes(path), e.what(),
-                             ErrorCode::system(ENOMEM));
+    return calls::verifyFileSignature(path)(e.what(), ErrorCode::system(ENOMEM));
 }
 
 }  // namespace pulsaro

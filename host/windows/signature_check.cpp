@@ -1,4 +1,5 @@
 #include "host.h"
+#include "operation_calls.h"
 #include "readable_file.h"
 #include "system_error.h"
 
@@ -101,7 +102,7 @@ std::vector<UCHAR> publicKeyBlob(const P256PublicKey& key) {
 
 OpResult VerifyFileSignature(std::string_view path, const P256Signature& signature,
                              std::span<const P256PublicKey> keys) noexcept try {
-    const FailureOf fail("VerifyFileSignature", inQuotes(path));
+    const FailureOf fail = calls::verifyFileSignature(path);
     Handle in;
     if (OpResult opened = openFileToRead(path, fail, in); !opened) return opened;
     UCHAR digest[kDigestBytes];
@@ -124,13 +125,12 @@ OpResult VerifyFileSignature(std::string_view path, const P256Signature& signatu
         const NTSTATUS status =
             BCryptVerifySignature(imported.handle, nullptr, digest, kDigestBytes, rs.data(),
                                   static_cast<ULONG>(rs.size()), 0);
-        if (BCRYPT_SUCCESS(status)) return OpResult::success();
+        if (BCRYPT_SUCCESS(status)) return fail.success();
         if (status != kInvalidSignature) return cngFailure(fail, "BCryptVerifySignature", status);
     }
     return fail(FailedRule::SignatureMismatch, "the signature does not match");
 } catch (const std::exception& e) {
-    return OpResult::failure("VerifyFileSignature", inQuotes(path), e.what(),
-                             ErrorCode::system(ERROR_OUTOFMEMORY));
+    return calls::verifyFileSignature(path)(e.what(), ErrorCode::system(ERROR_OUTOFMEMORY));
 }
 
 }  // namespace pulsaro

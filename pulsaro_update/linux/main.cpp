@@ -1,4 +1,6 @@
 #include "about.h"
+#include "drive.h"
+#include "layout.h"
 #include "program.h"
 #include "temporary_files.h"
 #include "update_keys.h"
@@ -22,6 +24,11 @@ void fallBackToNoDisplay() {
     qputenv("QT_QPA_PLATFORM", platforms);
 }
 
+constexpr pulsaro::About kAbout = pulsaro::update::about(
+    "On this host c:\\ is the folder $PULSARO_DRIVE_C, else $WINEPREFIX/drive_c, else\n"
+    "${XDG_DATA_HOME:-$HOME/.local/share}/pulsaro/drive_c. Without a display the message goes\n"
+    "to standard error, as \"pulsaro_update: <message>\".\n");
+
 bool hasDisplay() {
     const QString platform = QGuiApplication::platformName();
     return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
@@ -34,7 +41,7 @@ bool hasDisplay() {
 // Asked about itself, the updater answers and ends: it never runs an update then. It installs
 // only updates signed with one of the keys it was built with, when it was built with any.
 int main(int argc, char** argv) {
-    pulsaro::About about = pulsaro::update::kAbout;
+    pulsaro::About about = kAbout;
     about.versionDetails = pulsaro::update::updateKeysDescription();
     if (const std::optional<int> answered = pulsaro::answerAboutRequest(argc, argv, about)) {
         return *answered;
@@ -45,6 +52,9 @@ int main(int argc, char** argv) {
     pulsaro::MessageAsDiagnostic toStandardError;
     if (!hasDisplay()) pulsaro::setMessageBoxHandler(&toStandardError);
     UpdaterWindow window(pulsaro::update::builtInUpdateKeys());
+    if (const std::string why = pulsaro::driveTooDeep(pulsaro::layout::kTreePaths); !why.empty()) {
+        pulsaro::emitDiagnostic(pulsaro::programTitle() + ": " + why);
+    }
     window.form.Form_Load();
     return window.form.exitStatus;
 }

@@ -10,12 +10,19 @@
 #include <exception>
 #include <optional>
 
+namespace {
+
+constexpr pulsaro::About kAbout = pulsaro::update::about(
+    "c:\\ is the drive itself, or the folder PULSARO_DRIVE_C names when it is set.\n");
+
+}  // namespace
+
 // Asked about itself, the updater answers and ends: it never runs an update then. Otherwise the
 // window is never shown: the load handler does all the work, and the program ends when it
 // returns, with the status saying whether the application was replaced. It installs only updates
 // signed with one of the keys it was built with, when it was built with any.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    pulsaro::About about = pulsaro::update::kAbout;
+    pulsaro::About about = kAbout;
     about.versionDetails = pulsaro::update::updateKeysDescription();
     if (const std::optional<int> answered = pulsaro::answerAboutRequest(about)) {
         return *answered;

@@ -39,8 +39,6 @@ UpdateRun runUpdater(const std::string& url) {
     return {status, box.messages};
 }
 
-constexpr const char* kOutsideCopy = "outside copy";
-
 // The run failed and said so; the install tree, with the copy outside the install root, is
 // exactly as it was.
 void expectOldApplicationKept(const TempDrive& t, const std::string& oldApp, const UpdateRun& run) {
@@ -170,7 +168,7 @@ TEST(UpdaterFaults, AnApplicationThatCannotBeReplacedKeepsTheOutsideCopy) {
             << "the copy outside the install root is gone";
         EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/_Pulsaro")),
                   std::vector<std::string>{"pulsaro_zentra_update.exe"});
-        EXPECT_TRUE(anyLineHolds(diagnostics.lines, {"FileCopy", "pulsaro_zentra.exe"}));
+        EXPECT_TRUE(anyLineHolds(diagnostics.lines, {"could not copy", "pulsaro_zentra.exe"}));
     }
 }
 
@@ -207,7 +205,7 @@ TEST(UpdaterFaults, AFullDiskNeverCostsTheInstalledApplication) {
     };
     const Case cases[] = {
         {"the download does not fit", 768, "pulsaronew_zentra.exe"},
-        {"the staged copy does not fit", 1536, "FileCopy"},
+        {"the staged copy does not fit", 1536, "could not copy"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.description);

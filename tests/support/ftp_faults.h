@@ -9,6 +9,13 @@
 
 namespace pulsaro::test {
 
+// What the server does on the control connection once a file's data connection has ended.
+enum class AfterData {
+    Reply,    // the final reply, as a sound server does
+    Silence,  // nothing more, the control connection kept open
+    Close,    // the control connection closed without a reply
+};
+
 // How the fixture FTP server (ftp_server.py) departs from a plain, well-behaved one; all off by
 // default. Every member has an initializer, so that a case names only the faults it injects:
 // FtpFaults{.announceNoSize = true, .cutAfterBytes = 1000}.
@@ -28,7 +35,11 @@ struct FtpFaults {
     std::string silentOn{};     // a command never answered; "BANNER": never greets
     std::string longReplyAt{};  // a reply preceded by a line of longReplyLength chars
     std::size_t longReplyLength = 70000;
-    // The faults of a file's data (drop, stall, cut, growth, rate) only in files named so.
+    AfterData afterData = AfterData::Reply;
+    std::optional<std::int64_t> dieAfterBytes{};  // the server process ends abruptly there
+    bool ipv6 = false;                            // listens on ::1 instead of 127.0.0.1
+    // The faults of a file's data (drop, stall, cut, growth, rate, death, what comes after the
+    // data) only in files named so.
     std::string dataFaultsOnlyOn{};
     bool allowUploads = false;    // the account may store, rename and delete files
     bool corruptUploads = false;  // the last byte of each stored file is changed
@@ -61,6 +72,11 @@ inline std::vector<std::string> ftpServerOptions(const FtpFaults& faults) {
         add("--long-reply-at", faults.longReplyAt);
         add("--long-reply-length", faults.longReplyLength);
     }
+    if (faults.afterData != AfterData::Reply) {
+        add("--after-data", faults.afterData == AfterData::Silence ? "silence" : "close");
+    }
+    if (faults.dieAfterBytes) add("--die-after", *faults.dieAfterBytes);
+    if (faults.ipv6) options.emplace_back("--ipv6");
     if (!faults.dataFaultsOnlyOn.empty()) add("--data-faults-on", faults.dataFaultsOnlyOn);
     if (faults.allowUploads) options.emplace_back("--allow-uploads");
     if (faults.corruptUploads) options.emplace_back("--corrupt-uploads");

@@ -44,6 +44,19 @@ const std::vector<SignedUpdateCase>& signedUpdateCases() {
          {.stallAfterBytes = 10, .dataFaultsOnlyOn = ".sig"},
          false,
          kNotSigned},
+        // The signature comes under the transfer's rules: whole by its stated size although the
+        // final reply never comes; cut with no size stated and no final reply, it is none.
+        {"SignatureWithoutFinalReply",
+         S::ByCurrentKey,
+         {.afterData = AfterData::Silence, .dataFaultsOnlyOn = ".sig"}},
+        {"SignatureCutNoSizeStatedNoFinalReply",
+         S::ByCurrentKey,
+         {.dropAfterBytes = 10,
+          .announceNoSize = true,
+          .afterData = AfterData::Close,
+          .dataFaultsOnlyOn = ".sig"},
+         false,
+         kNotSigned},
         {"ChangedByOneByteAfterSigning", S::ByCurrentKey, {}, true, kMismatch},
         // Before updates were signed, both hosts installed the cut file and said so.
         {"NoSizeStatedCutButReportedComplete",
@@ -53,6 +66,12 @@ const std::vector<SignedUpdateCase>& signedUpdateCases() {
          kMismatch},
     };
     return cases;
+}
+
+std::string refusalLine(const SignedUpdateCase& c) {
+    return R"(pulsaro_update: could not install "c:\pulsaro_zentra\_pulsaro\pulsaronew_zentra.exe")"
+           " as the vendor's update: " +
+           std::string(c.why);
 }
 
 fs::path testOnlyKey(const std::string& file) {

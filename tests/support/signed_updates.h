@@ -44,6 +44,9 @@ std::filesystem::path testOnlyKey(const std::string& file);
 // The signature a vendor makes of the bytes with a private key (scripts/sign_update.sh).
 std::string vendorSignature(const std::filesystem::path& privateKey, const std::string& bytes);
 
+// The line a refused update is said in by default, on every host: what could not be done and why.
+std::string refusalLine(const SignedUpdateCase& c);
+
 // Puts the application on the server, and beside it the signature the case gives it.
 void serveSignedUpdate(const FtpServer& server, const SignedUpdateCase& c, const std::string& app);
 

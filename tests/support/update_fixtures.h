@@ -59,6 +59,28 @@ inline void installForUpdate(const TempDrive& t, const std::string& app,
     }
 }
 
+inline constexpr const char* kOutsideCopy = "outside copy";
+
+// The tree as the setup leaves it, with a copy of the application outside the install root, and
+// the updater given in place; without one, startInstalledUpdater puts the built updater there.
+inline void installOld(const TempDrive& t, const std::string& oldApp,
+                       const std::filesystem::path& updater = {}) {
+    std::filesystem::create_directories(t.onDrive("pulsaro_zentra/QUORVIN"));
+    std::filesystem::create_directories(t.onDrive("pulsaro_zentra/_Pulsaro"));
+    std::filesystem::create_directories(t.onDrive("pulsaro"));
+    writeFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe"), oldApp);
+    writeFile(t.onDrive("pulsaro/pulsaro_zentra.exe"), kOutsideCopy);
+    if (!updater.empty()) {
+        std::filesystem::copy_file(updater,
+                                   t.onDrive("pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe"));
+    }
+}
+
+// Where a test sends the standard error of the updater it starts on a drive.
+inline std::filesystem::path standardErrorOf(const TempDrive& t) {
+    return t.base() / "stderr.txt";
+}
+
 // The tree after a run that installed `app`, or kept the old one: nothing else is left, and the
 // copy outside the install root goes only once the new application is in place.
 inline void expectTreeAfterRun(const TempDrive& t, const std::string& app, bool updated) {

@@ -276,8 +276,9 @@ TEST_F(WindowsSetup, HelpAndVersionPrintAndOpenNoWindow) {
         const char* option;
         std::string starts;
     };
+    const std::string usage = "Usage: setup_pulsaro_zentra.exe [-h | --help | /? | --version]\n";
     for (const Case& c :
-         {Case{"--help", "Usage: setup_pulsaro_zentra.exe [--help | --version]\n"},
+         {Case{"--help", usage}, Case{"-h", usage}, Case{"/?", usage},
           Case{"--version", "setup_pulsaro_zentra.exe " + std::string(version())}}) {
         ProgramRun run = wine({(kWindowsDist / "setup_pulsaro_zentra.exe").string(), c.option},
                               {"DISPLAY=" + x.display()});

@@ -1,15 +1,20 @@
 // Tells what a window of another program shows, for tests that drive the Windows programs from
 // outside them: one line for each visible child window of the first top-level window with the
-// given caption, "<class>\t<text>" in their order, in UTF-8; a picture control that holds an
-// icon is "Icon", one that holds none is left out, as it shows nothing. Waits up to 20 s for the
-// window.
-// Usage: window_probe CAPTION     exit status 0, or 1 when no such window appeared.
+// given caption (and, when a program is named, of that program: the windows of every Wine
+// process share one desktop, whatever X display each is on), "<class>\t<text>" in their order, in
+// UTF-8; a picture control that holds an icon is "Icon", one that holds none is left out, as it
+// shows nothing. Waits up to 20 s for the window.
+// With --answer it then presses Enter there, as a user would: the window first made the
+// foreground one, which the key reaches (the windows of every Wine process share one).
+// Usage: window_probe [--answer] CAPTION [PROGRAM]
+//        exit status 0, or 1 when no such window appeared.
 
 #include "wide.h"
 
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -43,19 +48,67 @@ std::wstring classOf(HWND window) {
     return name;
 }
 
-HWND waitForWindow(const wchar_t* caption) {
+// The full path of the program a window belongs to; empty when it cannot be known.
+std::wstring programOf(HWND window) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    const HANDLE handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
+    if (!handle) return {};
+    std::wstring path(MAX_PATH * 4, L'\0');
+    DWORD length = static_cast<DWORD>(path.size());
+    const bool known = QueryFullProcessImageNameW(handle, 0, path.data(), &length);
+    CloseHandle(handle);
+    path.resize(known ? length : 0);
+    return path;
+}
+
+struct Wanted {
+    const wchar_t* caption;
+    const wchar_t* program;  // nullptr: any
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK takeIfWanted(HWND window, LPARAM parameter) {
+    auto& wanted = *reinterpret_cast<Wanted*>(parameter);
+    wchar_t caption[256] = {};
+    GetWindowTextW(window, caption, 256);
+    if (CompareStringOrdinal(caption, -1, wanted.caption, -1, FALSE) != CSTR_EQUAL) return TRUE;
+    if (wanted.program && CompareStringOrdinal(programOf(window).c_str(), -1, wanted.program, -1,
+                                               TRUE) != CSTR_EQUAL) {
+        return TRUE;
+    }
+    wanted.found = window;
+    return FALSE;
+}
+
+HWND waitForWindow(const wchar_t* caption, const wchar_t* program) {
     for (int tries = 0; tries < 400; ++tries) {
-        if (HWND window = FindWindowW(nullptr, caption)) return window;
+        Wanted wanted{caption, program};
+        EnumWindows(&takeIfWanted, reinterpret_cast<LPARAM>(&wanted));
+        if (wanted.found) return wanted.found;
         Sleep(50);
     }
     return nullptr;
 }
 
+void pressEnterIn(HWND window) {
+    SetForegroundWindow(window);
+    INPUT keys[2] = {};
+    for (INPUT& key : keys) {
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk = VK_RETURN;
+    }
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) return 2;
-    HWND window = waitForWindow(argv[1]);
+    const bool answer = argc > 1 && std::wstring_view(argv[1]) == L"--answer";
+    const int first = answer ? 2 : 1;
+    if (argc - first != 1 && argc - first != 2) return 2;
+    HWND window = waitForWindow(argv[first], argc - first == 2 ? argv[first + 1] : nullptr);
     if (!window) return 1;
     std::string report;
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -71,5 +124,6 @@ int wmain(int argc, wchar_t** argv) {
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), report.data(), static_cast<DWORD>(report.size()),
               &written, nullptr);
+    if (answer) pressEnterIn(window);
     return 0;
 }

@@ -34,44 +34,77 @@ struct AnsweredRun {
     ProgramRun run;
 };
 
+// A drive and an X display of one updater run, so that runs can go at once, each on its own.
+struct UpdaterSeat {
+    XvfbDisplay x;
+    TempDrive drive;
+};
+
 class WindowsUpdater : public WinePrefixTest {
   protected:
-    // The tree as the setup leaves it, with the updater (the distribution's, unless another is
-    // named) in its place.
-    std::filesystem::path install(const std::string& app,
-                                  const std::filesystem::path& program =
-                                      kWindowsBuild / "dist/pulsaro_zentra_update.exe") const {
-        installForUpdate(drive, app, std::string("outside copy"));
+    // The tree as the setup leaves it on the seat's drive, with the updater (the distribution's,
+    // unless another is named) in its place.
+    static std::filesystem::path install(
+        const UpdaterSeat& seat, const std::string& app,
+        const std::filesystem::path& program = kWindowsBuild / "dist/pulsaro_zentra_update.exe") {
+        installForUpdate(seat.drive, app, std::string(kOutsideCopy));
         const std::filesystem::path updater =
-            drive.onDrive("pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe");
+            seat.drive.onDrive("pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe");
         std::filesystem::copy_file(program, updater,
                                    std::filesystem::copy_options::overwrite_existing);
         return updater;
     }
-    std::vector<std::string> environment(const std::string& url) const {
-        return {"DISPLAY=" + x.display(), "PULSARO_DRIVE_C=" + windowsPath(drive.drive()),
+    std::filesystem::path install(const std::string& app) const { return install(ownSeat, app); }
+
+    static std::vector<std::string> environment(const UpdaterSeat& seat, const std::string& url) {
+        return {"DISPLAY=" + seat.x.display(), "PULSARO_DRIVE_C=" + windowsPath(seat.drive.drive()),
                 "PULSARO_UPDATE_URL=" + url};
     }
+    std::vector<std::string> environment(const std::string& url) const {
+        return environment(ownSeat, url);
+    }
 
-    // Runs the installed updater against url, reads its message box and answers it with Enter;
-    // nothing, the failure recorded, when no box appears or it does not take the key.
-    std::optional<AnsweredRun> runAndAnswer(const std::filesystem::path& updater,
-                                            const std::string& url) const {
+    // Starts the updater installed on the seat's drive against url; it may run until untilMessage
+    // and one more minute, for its message to be answered.
+    std::future<ProgramRun> start(const UpdaterSeat& seat, const std::filesystem::path& updater,
+                                  const std::string& url, std::chrono::seconds untilMessage) const {
         using namespace std::chrono_literals;
-        auto running = std::async(std::launch::async,
-                                  [&] { return wine({updater.string()}, environment(url), 150s); });
-        const std::string box = x.waitForWindow("pulsaro_update", 120s);
+        return std::async(std::launch::async,
+                          [this, arguments = std::vector<std::string>{updater.string()},
+                           environment = environment(seat, url), limit = untilMessage + 60s] {
+                              return wine(arguments, environment, limit);
+                          });
+    }
+
+    // Reads the message box of the started updater and answers it with Enter; nothing, the
+    // failure recorded, when no box appears within untilMessage or it does not take the key. An
+    // X key reaches only Wine's foreground window, one for all its processes: with other runs
+    // at once, the key is pressed from inside Wine, the box first made the foreground one.
+    std::optional<AnsweredRun> answer(const UpdaterSeat& seat, const std::filesystem::path& updater,
+                                      std::future<ProgramRun>& running,
+                                      std::chrono::seconds untilMessage,
+                                      bool otherRunsAtOnce = false) const {
+        using namespace std::chrono_literals;
+        const std::string box = seat.x.waitForWindow("pulsaro_update", untilMessage);
         if (box.empty()) {
             ADD_FAILURE() << "no message box appeared";
             return std::nullopt;
         }
+        const std::string probe = (kWindowsBuild / "tests/windows/window_probe.exe").string();
+        const std::string program = windowsPath(updater);
+        auto pressEnter = [&] {
+            if (otherRunsAtOnce) {
+                wine({probe, "--answer", "pulsaro_update", program},
+                     {"DISPLAY=" + seat.x.display()});
+            } else {
+                seat.x.xdotool({"key", "--window", box, "Return"});
+            }
+        };
         AnsweredRun answered;
         answered.shown =
-            wine({(kWindowsBuild / "tests/windows/window_probe.exe").string(), "pulsaro_update"},
-                 {"DISPLAY=" + x.display()})
-                .output;
+            wine({probe, "pulsaro_update", program}, {"DISPLAY=" + seat.x.display()}).output;
         for (int attempt = 0; attempt < 40; ++attempt) {
-            x.xdotool({"key", "--window", box, "Return"});
+            pressEnter();
             if (running.wait_for(500ms) == std::future_status::ready) {
                 answered.run = running.get();
                 return answered;
@@ -79,6 +112,14 @@ class WindowsUpdater : public WinePrefixTest {
         }
         ADD_FAILURE() << "the message box did not take the key press";
         return std::nullopt;
+    }
+
+    // Runs the updater installed on the fixture's own drive against url and answers its message.
+    std::optional<AnsweredRun> runAndAnswer(const std::filesystem::path& updater,
+                                            const std::string& url,
+                                            std::chrono::seconds untilMessage) const {
+        std::future<ProgramRun> running = start(ownSeat, updater, url, untilMessage);
+        return answer(ownSeat, updater, running, untilMessage);
     }
 
     // The box showed exactly this message and one button.
@@ -89,8 +130,10 @@ class WindowsUpdater : public WinePrefixTest {
             << answered.shown;
     }
 
-    XvfbDisplay x;
-    TempDrive drive;
+    // The drive and display of the tests that run one updater at a time.
+    UpdaterSeat ownSeat;
+    const XvfbDisplay& x = ownSeat.x;
+    const TempDrive& drive = ownSeat.drive;
 };
 
 }  // namespace pulsaro::test
