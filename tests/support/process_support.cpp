@@ -167,6 +167,25 @@ void endNow(pid_t pid) {
     ::waitpid(pid, nullptr, 0);
 }
 
+std::vector<pid_t> processesWithEnvironment(const std::string& entry) {
+    std::vector<pid_t> found;
+    std::error_code ec;
+    for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = std::stoi(name);
+        if (pid == ::getpid()) continue;
+        std::ifstream environment(it->path() / "environ", std::ios::binary);
+        for (std::string variable; std::getline(environment, variable, '\0');) {
+            if (variable == entry) {
+                found.push_back(pid);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
 // /proc/locks lists each lock a process waits for as "N: -> FLOCK  ADVISORY  WRITE <pid> ...".
 bool waitsForALock(pid_t pid) {
     std::ifstream locks("/proc/locks");

@@ -90,6 +90,10 @@ Stopped stopAt(pid_t pid, const std::function<bool()>& moment,
 // Ends a child program at once (SIGKILL) and reaps it.
 void endNow(pid_t pid);
 
+// The other processes whose environment holds the entry "NAME=value", as the programs a test
+// starts inherit one that it sets.
+std::vector<pid_t> processesWithEnvironment(const std::string& entry);
+
 // Whether a process waits for a lock (flock or fcntl) that another one holds.
 bool waitsForALock(pid_t pid);
 
