@@ -27,7 +27,7 @@ class SkipFails final : public ::testing::EmptyTestEventListener {
             const ::testing::TestPartResult& part = result.GetTestPartResult(i);
             if (part.skipped()) reasons += std::string("\n") + part.message();
         }
-        ADD_FAILURE() << "not run, and every test must run here (PULSARO_TESTS_MUST_RUN=1):"
+        ADD_FAILURE() << "skipped, and here every test must run (PULSARO_TESTS_MUST_RUN=1):"
                       << reasons;
     }
 };
