@@ -249,6 +249,37 @@ TEST(Shell, FindsProgramsThePlatformWayAndFailsForMissingOnes) {
     unsetenv("RECORDER_OUTPUT");
 }
 
+// The folder of the program a recorder was started as, once it has finished.
+fs::path recordedProgramFolder(const fs::path& output) {
+    recordHolding(output, "finished");
+    const std::vector<std::string> record = linesOf(output);
+    const std::string prefix = "program ";
+    if (record.size() < 2 || !record[1].starts_with(prefix)) return {};
+    return fs::path(record[1].substr(prefix.size())).parent_path();
+}
+
+// A bare name is looked for beside the running program before the current folder.
+TEST(Shell, FindsABareNameBesideTheRunningProgramBeforeTheCurrentFolder) {
+    for (const bool beside : {true, false}) {
+        SCOPED_TRACE(beside ? "beside the program and in the current folder"
+                            : "in the current folder only");
+        TempDrive t;
+        const fs::path programFolder = t.base() / "program";
+        fs::create_directories(programFolder);
+        fs::copy_file(SHELL_TOOL, programFolder / "shell_tool");
+        if (beside) fs::copy_file(RECORDER, programFolder / "probe_tool");
+        fs::copy_file(RECORDER, t.dist() / "probe_tool");
+        const fs::path output = t.base() / "record.txt";
+        const ScopedEnv recorder("RECORDER_OUTPUT", output.string());
+
+        const Finished run =
+            runToEnd(programFolder / "shell_tool", {"probe_tool  one"}, {}, t.dist());
+
+        ASSERT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_EQ(recordedProgramFolder(output), beside ? programFolder : t.dist());
+    }
+}
+
 // Makes the drive a Wine prefix's drive_c: its parent holds Wine's registry.
 void makeDriveAWinePrefix(const TempDrive& t) {
     writeFile(t.base() / "system.reg", "WINE REGISTRY Version 2\n");
