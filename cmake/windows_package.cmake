@@ -1,7 +1,13 @@
 # The Windows distribution as one .zip: the distribution folder, which a Windows user unpacks and
 # runs the setup from, with the two programs and the eleven files the setup installs (what
-# pulsaro_install_distribution puts in the component "distribution_archive").
+# pulsaro_install_distribution puts in the component "distribution_archive"), a short readme and
+# the licence, both with the line ends of Windows.
 #   cmake --build <Windows build> --target package  ->  pulsaro-zentra-<version>-windows.zip
+configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt.in README.txt @ONLY
+               NEWLINE_STYLE CRLF)
+configure_file(${PROJECT_SOURCE_DIR}/LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt
+        DESTINATION . COMPONENT distribution_archive EXCLUDE_FROM_ALL)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME pulsaro-zentra)
 set(CPACK_PACKAGE_VENDOR "Pulsaro Zentra")

@@ -4,6 +4,23 @@
 #include <string>
 
 namespace pulsaro {
+namespace {
+
+bool asksForHelp(std::string_view argument) {
+    return argument == "--help" || argument == "-h" || argument == "/?";
+}
+
+// The command as typed, without its folder; the program's own name when there is none.
+std::string_view startedAs(int argc, const char* const* argv, std::string_view ownName) {
+    if (argc < 1 || !argv[0]) return ownName;
+    std::string_view typed = argv[0];
+    if (const auto cut = typed.find_last_of("/\\"); cut != std::string_view::npos) {
+        typed.remove_prefix(cut + 1);
+    }
+    return typed.empty() ? ownName : typed;
+}
+
+}  // namespace
 
 std::string_view version() {
     return PULSARO_VERSION;
@@ -13,9 +30,10 @@ std::optional<int> answerAboutRequest(int argc, const char* const* argv, const A
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         std::string text;
-        if (argument == "--help") {
-            text.append("Usage: ").append(about.program).append(" ").append(about.usage);
-            text.append("\n").append(about.purpose);
+        if (asksForHelp(argument)) {
+            text.append("Usage: ").append(startedAs(argc, argv, about.program));
+            text.append(" ").append(about.usage).append("\n");
+            text.append(about.purpose).append(about.more);
         } else if (argument == "--version") {
             text.append(about.program).append(" ").append(version()).append("\n");
         } else {

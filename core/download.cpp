@@ -36,9 +36,11 @@ void Form1::DownloadUpdate(Action& run, const std::string& localFileName) {
 // Every step of a request arrives as an event, so the wait sleeps until one comes; the limit
 // only bounds a wait that nothing would end.
 OpResult Form1::WaitUntilIdle() {
+    const FailureOf waiting("WaitUntilIdle", "", "wait for the download");
     const bool requestRunning = Inet1.StillExecuting();
     while (Inet1.StillExecuting()) DoEventsWaiting(std::chrono::milliseconds(250));
-    return requestRunning ? Inet1.Outcome() : OpResult::success();
+    if (requestRunning && !Inet1.Outcome()) return Inet1.Outcome();
+    return waiting.success();
 }
 
 }  // namespace pulsaro::update

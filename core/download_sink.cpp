@@ -63,6 +63,12 @@ bool DownloadSink::add(const char* data, std::size_t size) {
     return true;
 }
 
+OpResult DownloadSink::commitUnconfirmed(const OpResult& why) {
+    if (problem_) return *problem_;
+    if (!stated_ || *stated_ != file_.size()) return why;
+    return commit();
+}
+
 OpResult DownloadSink::commit() {
     if (problem_) return *problem_;
     if (stated_ && *stated_ != file_.size()) {

@@ -11,10 +11,12 @@
 namespace pulsaro {
 
 // Where a transfer puts the bytes of one downloaded file, whatever the transport. The bytes go to
-// the host's partial file; the target is replaced only by commit. Every size the server states
+// the host's partial file; the target is replaced only by a commit. Every size the server states
 // for the file must hold: sizes that disagree fail the download, bytes beyond a stated size stop
-// it at the first byte too many, and commit refuses a file shorter than a stated size. Only when
-// the server states no size are the bytes taken as they came.
+// it at the first byte too many, and a commit refuses a file shorter than a stated size. What
+// makes the file whole: bytes that match every size the server stated, whatever the server's
+// final reply; when it stated none, only its final success reply after the data, and the bytes
+// are then taken as they came.
 class DownloadSink {
   public:
     explicit DownloadSink(FailureOf failure) : failure_(std::move(failure)) {}
@@ -29,8 +31,14 @@ class DownloadSink {
     // the transport to stop.
     [[nodiscard]] bool add(const char* data, std::size_t size);
 
-    // Replaces the target with the bytes received, when they are complete.
+    // The server confirmed the transfer complete with its final success reply: replaces the
+    // target with the bytes received, unless they fall short of a stated size.
     [[nodiscard]] OpResult commit();
+
+    // The transfer ended without the server's final reply (`why`: the time-out, or the connection
+    // lost): replaces the target only when the bytes match every size the server stated, and
+    // fails with `why` otherwise.
+    [[nodiscard]] OpResult commitUnconfirmed(const OpResult& why);
 
     // What went wrong while bytes were taken, if anything did.
     const std::optional<OpResult>& problem() const { return problem_; }

@@ -14,9 +14,10 @@ namespace {
 OpResult HoldsAnApplication(const char* path) {
     std::int64_t length = 0;
     if (OpResult measured = FileLen(path, length); !measured) return measured;
-    if (length > 0) return OpResult::success();
-    return FailureOf("HoldsAnApplication", inQuotes(path))(FailedRule::EmptyFile,
-                                                           "an empty file is not an application");
+    const FailureOf check("HoldsAnApplication", inQuotes(path),
+                          "install " + inQuotes(path) + " as the application");
+    if (length > 0) return check.success();
+    return check(FailedRule::EmptyFile, "an empty file is not an application");
 }
 
 }  // namespace

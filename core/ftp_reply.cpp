@@ -137,4 +137,8 @@ bool isFailureReply(std::string_view replyLine) {
            allDigits(replyLine.substr(0, 3));
 }
 
+bool opensTheTransfer(std::string_view replyLine) {
+    return replyLine.starts_with("150") || replyLine.starts_with("125");
+}
+
 }  // namespace pulsaro

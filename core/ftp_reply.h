@@ -44,4 +44,8 @@ StatedSize sizeStatedIn(std::string_view replyLine);
 // Whether a reply reports a failure: its code starts with 4 or 5.
 bool isFailureReply(std::string_view replyLine);
 
+// Whether a reply is the one that opens a file's transfer: 150, or 125 on an open connection.
+// The next reply is the server's final word on the transfer.
+bool opensTheTransfer(std::string_view replyLine);
+
 }  // namespace pulsaro

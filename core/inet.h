@@ -23,17 +23,17 @@ class Inet {
     const std::string& Password() const { return password_; }
     void setPassword(std::string_view password) { password_ = password; }
 
-    // Bounds the connection and login, each wait for a reply, and any stretch of the transfer
-    // without a byte; a slow transfer that keeps moving is never cut.
+    // The request time-out (see RequestTimeout): nothing from the server for this long ends a
+    // request, and so do fewer bytes of the file than 1 KiB per second of it over this long.
     void setRequestTimeout(std::chrono::milliseconds timeout) { requestTimeout_ = timeout; }
 
     // True from a started Execute until its request has ended, well or badly.
     virtual bool StillExecuting() const = 0;
 
     // Starts "get <remote> <local>" against url (the URL property when empty) and returns at
-    // once. The local file is replaced only once the whole remote file has arrived. Fails at
-    // once, starting nothing, while a request is still executing, for any other command, or
-    // when the local file cannot be prepared.
+    // once. The local file is replaced only once the whole remote file has arrived (see
+    // DownloadSink for what makes it whole). Fails at once, starting nothing, while a request is
+    // still executing, for any other command, or when the local file cannot be prepared.
     [[nodiscard]] OpResult Execute(std::string_view url, std::string_view command);
 
     // Ends the running request and closes its connection; does nothing when idle.

@@ -33,6 +33,13 @@ inline constexpr const char* kUpdateLock =
     R"(c:\pulsaro_zentra\_pulsaro\pulsaro_zentra_update.lock)";
 inline constexpr const char* kOutsideCopy = R"(c:\pulsaro\pulsaro_zentra.exe)";
 
+// Every path above: what must hold for the tree, such as fitting below the drive, holds for these.
+inline constexpr const char* kTreePaths[] = {
+    kRoot,        kRootAllFiles,  kQuorvin,    kStaging,      kWorkbook,           kWinsockControl,
+    kInetControl, kComCtlControl, kMainApp,    kMainAppLower, kMinipadCoordinates, kTolerances,
+    kWebConfig,   kBuySound,      kAlarmSound, kUpdater,      kDownloadTarget,     kStagedCopy,
+    kUpdateLock,  kOutsideCopy};
+
 // Source names in the distribution folder, relative to the current directory.
 namespace source {
 inline constexpr const char* kWorkbook = "AAA_QV.xls";

@@ -33,6 +33,8 @@ enum class FailedRule {
     EmptyFile,
     NeedsWine,  // a Windows program, and no Wine on this host to start it
     UnreadableSize,
+    TooSlow,      // the file's bytes came slower than the request time-out's floor allows
+    Unconfirmed,  // the transfer ended without the server's final reply, and no size holds it
 };
 
 struct ErrorCode {
@@ -45,10 +47,12 @@ struct ErrorCode {
     friend bool operator==(const ErrorCode&, const ErrorCode&) = default;
 };
 
-// The outcome of one platform operation. A failure names the operation, its arguments, the
-// host's reason and its code, so that whoever records it needs nothing else.
+// The outcome of one platform operation. It names the call (the operation, its arguments, and
+// in plain words what it was to do), and a failure says the host's reason and its code, so that
+// whoever records it needs nothing else.
 class [[nodiscard]] OpResult {
   public:
+    // A success that names no call.
     static OpResult success() { return OpResult(); }
     static OpResult failure(std::string operation, std::string arguments, std::string reason,
                             ErrorCode code) {
@@ -65,14 +69,28 @@ class [[nodiscard]] OpResult {
     explicit operator bool() const { return ok_; }
     const std::string& operation() const { return operation_; }
     const std::string& arguments() const { return arguments_; }
+    // What the call was to do, in plain words ("copy \"a\" to \"b\""); empty when not named.
+    const std::string& task() const { return task_; }
     const std::string& reason() const { return reason_; }
     ErrorCode code() const { return code_; }
 
+    // A failure that leaves nothing undone: the operation found its work already done (no file to
+    // delete, the folder to make already there, the folder to remove not there or kept only for
+    // the folders it holds). It still fails, for a caller that needs the operation's own effect.
+    bool leavesNothingUndone() const { return nothingUndone_; }
+    OpResult asNothingUndone() && {
+        nothingUndone_ = !ok_;
+        return std::move(*this);
+    }
+
   private:
+    friend class FailureOf;
     OpResult() = default;
     bool ok_ = true;
+    bool nothingUndone_ = false;
     std::string operation_;
     std::string arguments_;
+    std::string task_;
     std::string reason_;
     ErrorCode code_;
 };
@@ -80,21 +98,35 @@ class [[nodiscard]] OpResult {
 // A text in double quotes, as arguments appear in diagnostics.
 std::string inQuotes(std::string_view text);
 
-// Builds the failures of one call of one operation.
+// Builds the results of one call of one operation. The task says in plain words what the call is
+// to do; it may be left empty for a call whose results only ever feed another one's.
 class FailureOf {
   public:
-    FailureOf(std::string operation, std::string arguments)
-        : operation_(std::move(operation)), arguments_(std::move(arguments)) {}
+    FailureOf(std::string operation, std::string arguments, std::string task = {})
+        : operation_(std::move(operation)),
+          arguments_(std::move(arguments)),
+          task_(std::move(task)) {}
     OpResult operator()(std::string reason, ErrorCode code) const {
-        return OpResult::failure(operation_, arguments_, std::move(reason), code);
+        OpResult r = OpResult::failure(operation_, arguments_, std::move(reason), code);
+        r.task_ = task_;
+        return r;
     }
     OpResult operator()(FailedRule rule, std::string reason) const {
         return (*this)(std::move(reason), ErrorCode::rule(rule));
+    }
+    // The call's success, named, so that a trace can say which step it was.
+    OpResult success() const {
+        OpResult r;
+        r.operation_ = operation_;
+        r.arguments_ = arguments_;
+        r.task_ = task_;
+        return r;
     }
 
   private:
     std::string operation_;
     std::string arguments_;
+    std::string task_;
 };
 
 }  // namespace pulsaro

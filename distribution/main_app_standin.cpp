@@ -23,7 +23,7 @@ void recordStart(int argc) {
 }
 
 constexpr pulsaro::About kAbout{
-    "Pulsaro_zentra.exe", "[--help | --version]",
+    "Pulsaro_zentra.exe", "[-h | --help | /? | --version]",
     "Stands in for the Pulsaro Zentra main application: adds a line to the file named by\n"
     "PULSARO_STANDIN_MARKER, then opens a small window (or ends at once when\n"
     "PULSARO_STANDIN_EXIT is set).\n"};

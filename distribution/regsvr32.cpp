@@ -133,7 +133,7 @@ bool updateList(const fs::path& list, const std::string& entry, bool unregister)
 }
 
 constexpr pulsaro::About kAbout{
-    "regsvr32", "[/u] [/s] control_file | --help | --version",
+    "regsvr32", "[/u] [/s] control_file | -h | --help | /? | --version",
     "Stands in for the control registration tool on a drive that is not a Wine prefix: records\n"
     "the control's path in c:\\windows\\system32\\pulsaro_registered_controls.txt (/u removes\n"
     "it; /s prints nothing). Exit status: 0 done, 1 bad arguments, 3 file missing, 4 not a\n"

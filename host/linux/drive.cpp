@@ -2,8 +2,11 @@
 
 #include "case_fold.h"
 
+#include <limits.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -165,6 +168,23 @@ HostPath resolvePathToFollow(std::string_view windowsPath) {
 
 HostPath resolveBelow(const fs::path& folder, std::string_view relativePath) {
     return walk(folder, splitComponents(relativePath), std::nullopt, true);
+}
+
+std::string driveTooDeep(std::span<const char* const> treePaths) {
+    const HostPath root = driveRoot();
+    if (!root.ok()) return {};
+    std::size_t longest = 0;
+    for (const char* path : treePaths) longest = std::max(longest, std::strlen(path));
+    // "c:" gives way to the drive folder; each separator stays one byte.
+    if (root.path.native().size() + longest - 2 < PATH_MAX) return {};
+    std::string sentence = "the folder that stands for c:\\, ";
+    sentence.append(root.path.native());
+    sentence.append(
+        ", is too deep to work in: the paths of the installation below it would pass "
+        "this system's limit of ");
+    sentence.append(std::to_string(PATH_MAX));
+    sentence.append(" bytes. Set PULSARO_DRIVE_C to a shorter folder.");
+    return sentence;
 }
 
 fs::path ownFolder() {

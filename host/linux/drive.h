@@ -3,6 +3,7 @@
 // How this host maps Windows paths onto its own file system.
 
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,12 @@ bool isRelativePath(std::string_view windowsPath);
 
 // Resolves one name inside an existing host folder with the same rule.
 std::filesystem::path resolveEntry(const std::filesystem::path& folder, std::string_view name);
+
+// One plain sentence saying that the drive folder is too deep to work in, when one of the tree's
+// paths (Windows paths on c:) would be longer below it than this system lets a path be
+// (PATH_MAX): no operation could reach it, and the steps that need it will fail. Empty when
+// every path fits, or when there is no drive folder (each step then says why).
+std::string driveTooDeep(std::span<const char* const> treePaths);
 
 // The folder holding the running program.
 std::filesystem::path ownFolder();

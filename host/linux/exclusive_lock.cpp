@@ -1,6 +1,7 @@
 #include "drive.h"
 #include "fd.h"
 #include "host.h"
+#include "operation_calls.h"
 #include "system_error.h"
 #include "temporary_files.h"
 
@@ -45,7 +46,7 @@ bool stillNamed(int folder, const std::string& name, int file) {
 
 OpResult ExclusiveLock::acquire(std::string_view windowsPath) {
     release();
-    const FailureOf fail("ExclusiveLock", inQuotes(windowsPath));
+    const FailureOf fail = calls::exclusiveLock(windowsPath);
     const HostPath resolved = resolvePath(windowsPath);
     if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
     auto state = std::make_unique<State>();
@@ -70,7 +71,7 @@ OpResult ExclusiveLock::acquire(std::string_view windowsPath) {
     }
     state->removal.watch(state->folder.get(), state->name);
     state_ = std::move(state);
-    return OpResult::success();
+    return fail.success();
 }
 
 void ExclusiveLock::release() {

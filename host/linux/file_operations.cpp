@@ -2,6 +2,7 @@
 #include "drive.h"
 #include "fd.h"
 #include "host.h"
+#include "operation_calls.h"
 #include "system_error.h"
 #include "temporary_files.h"
 #include "wildcard.h"
@@ -118,14 +119,32 @@ mode_t destinationMode(mode_t sourceMode, const std::string& destinationName) {
     return mode;
 }
 
+// Whether a folder holds folders only, which the removal of an install root keeps on purpose. A
+// link to a folder counts as a folder, as KillFiles leaves it too.
+bool holdsOnlyFolders(const fs::path& folder) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (!it->is_directory(typeError)) return false;
+    }
+    return !ec;
+}
+
 }  // namespace
 
 OpResult KillFiles(std::string_view pattern) noexcept try {
-    const FailureOf fail("KillFiles", inQuotes(pattern));
+    const FailureOf fail = calls::killFiles(pattern);
     const HostPath resolved = resolvePath(pattern);
     if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
     const fs::path folder = resolved.path.parent_path();
     const std::string namePattern = lastComponent(pattern);
+    // Files are named within the opened folder, which reaches them however deep it lies: a file
+    // that a download could make there can always be deleted too.
+    const Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.valid() && errno == ENOENT) {
+        return systemFailure(fail, ENOENT, folder.string()).asNothingUndone();
+    }
+    if (!dir.valid()) return systemFailure(fail, errno, folder.string());
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
     if (ec) return systemFailure(fail, ec.value(), folder.string());
@@ -134,45 +153,62 @@ OpResult KillFiles(std::string_view pattern) noexcept try {
     std::string undeleted;
     for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        std::error_code typeError;
-        // is_directory follows links: a link to a folder is a folder.
-        if (it->is_directory(typeError) || !matchesWildcard(namePattern, name)) continue;
+        // Followed: a link to a folder is a folder.
+        struct stat info {};
+        const bool isFolder =
+            ::fstatat(dir.get(), name.c_str(), &info, 0) == 0 && S_ISDIR(info.st_mode);
+        if (isFolder || !matchesWildcard(namePattern, name)) continue;
         ++matched;
-        if (::unlink(it->path().c_str()) != 0) {
+        if (::unlinkat(dir.get(), name.c_str(), 0) != 0) {
             lastError = errno;
             undeleted += (undeleted.empty() ? "" : "; ") + name + ": " + hostReason(errno);
         }
     }
     if (ec) return systemFailure(fail, ec.value(), folder.string());
-    if (matched == 0) return fail(FailedRule::NoFileMatches, "no file matches");
+    if (matched == 0) return fail(FailedRule::NoFileMatches, "no file matches").asNothingUndone();
     if (!undeleted.empty()) return fail(undeleted, ErrorCode::system(lastError));
-    return OpResult::success();
+    return fail.success();
 } catch (const std::exception& e) {
-    return OpResult::failure("KillFiles", inQuotes(pattern), e.what(), ErrorCode::system(ENOMEM));
+    return calls::killFiles(pattern)(e.what(), ErrorCode::system(ENOMEM));
 }
 
 OpResult RemoveDir(std::string_view path) noexcept try {
-    const FailureOf fail("RemoveDir", inQuotes(path));
+    const FailureOf fail = calls::removeDir(path);
     const HostPath resolved = resolvePath(path);
     if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
-    if (::rmdir(resolved.path.c_str()) != 0) return systemFailure(fail, errno);
-    return OpResult::success();
+    if (::rmdir(resolved.path.c_str()) != 0) {
+        const int error = errno;
+        OpResult failed = systemFailure(fail, error);
+        const bool notEmpty = error == ENOTEMPTY || error == EEXIST;
+        if (error == ENOENT || (notEmpty && holdsOnlyFolders(resolved.path))) {
+            return std::move(failed).asNothingUndone();
+        }
+        return failed;
+    }
+    return fail.success();
 } catch (const std::exception& e) {
-    return OpResult::failure("RemoveDir", inQuotes(path), e.what(), ErrorCode::system(ENOMEM));
+    return calls::removeDir(path)(e.what(), ErrorCode::system(ENOMEM));
 }
 
 OpResult MakeDir(std::string_view path) noexcept try {
-    const FailureOf fail("MakeDir", inQuotes(path));
+    const FailureOf fail = calls::makeDir(path);
     const HostPath resolved = resolvePath(path);
     if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
-    if (::mkdir(resolved.path.c_str(), 0755) != 0) return systemFailure(fail, errno);
-    return OpResult::success();
+    if (::mkdir(resolved.path.c_str(), 0755) != 0) {
+        const int error = errno;
+        std::error_code ec;
+        if (error == EEXIST && fs::is_directory(resolved.path, ec)) {
+            return systemFailure(fail, error).asNothingUndone();
+        }
+        return systemFailure(fail, error);
+    }
+    return fail.success();
 } catch (const std::exception& e) {
-    return OpResult::failure("MakeDir", inQuotes(path), e.what(), ErrorCode::system(ENOMEM));
+    return calls::makeDir(path)(e.what(), ErrorCode::system(ENOMEM));
 }
 
 OpResult FileCopy(std::string_view source, std::string_view destination) noexcept try {
-    const FailureOf fail("FileCopy", inQuotes(source) + " " + inQuotes(destination));
+    const FailureOf fail = calls::fileCopy(source, destination);
     const HostPath from = resolveSource(source);
     if (!from.ok()) return fail(FailedRule::OutsideDrive, from.error);
     Fd in;
@@ -207,23 +243,22 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
     if (error == 0) error = out.replaceTarget();
     if (error != 0) return systemFailure(fail, error, to.path.string());
     ::fsync(dir.get());  // makes the rename itself durable; the copy is complete either way
-    return OpResult::success();
+    return fail.success();
 } catch (const std::exception& e) {
-    return OpResult::failure("FileCopy", inQuotes(source) + " " + inQuotes(destination), e.what(),
-                             ErrorCode::system(ENOMEM));
+    return calls::fileCopy(source, destination)(e.what(), ErrorCode::system(ENOMEM));
 }
 
 OpResult FileLen(std::string_view path, std::int64_t& length) noexcept try {
-    const FailureOf fail("FileLen", inQuotes(path));
+    const FailureOf fail = calls::fileLen(path);
     const HostPath resolved = resolvePathToFollow(path);
     if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
     struct stat info {};
     if (::stat(resolved.path.c_str(), &info) != 0) return systemFailure(fail, errno);
     if (!S_ISREG(info.st_mode)) return openFailure(fail, kNotRegular, resolved.path);
     length = info.st_size;
-    return OpResult::success();
+    return fail.success();
 } catch (const std::exception& e) {
-    return OpResult::failure("FileLen", inQuotes(path), e.what(), ErrorCode::system(ENOMEM));
+    return calls::fileLen(path)(e.what(), ErrorCode::system(ENOMEM));
 }
 
 bool SameContents(std::string_view pathA, std::string_view pathB) noexcept try {

@@ -1,6 +1,7 @@
 #include "command_line.h"
 #include "drive.h"
 #include "host.h"
+#include "operation_calls.h"
 #include "system_error.h"
 #include "temporary_files.h"
 
@@ -220,7 +221,7 @@ int spawnDetached(Launch launch) {
 // Wine for it means starting the program through its "start" command, which parses the command
 // line again by its own rules.
 OpResult Shell(std::string_view commandLine, int /*windowStyle*/) noexcept try {
-    const FailureOf fail("Shell", inQuotes(commandLine));
+    const FailureOf fail = calls::shell(commandLine);
     const std::vector<std::string_view> tokens = splitCommandLine(commandLine);
     if (tokens.empty()) return fail(FailedRule::BadCommand, "empty command line");
     const std::string name(tokens[0]);
@@ -240,9 +241,9 @@ OpResult Shell(std::string_view commandLine, int /*windowStyle*/) noexcept try {
     if (const int error = spawnDetached(launch); error != 0) {
         return systemFailure(fail, error, launch.executable.string());
     }
-    return OpResult::success();
+    return fail.success();
 } catch (const std::exception& e) {
-    return OpResult::failure("Shell", inQuotes(commandLine), e.what(), ErrorCode::system(ENOMEM));
+    return calls::shell(commandLine)(e.what(), ErrorCode::system(ENOMEM));
 }
 
 }  // namespace pulsaro

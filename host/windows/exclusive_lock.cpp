@@ -2,6 +2,7 @@
 #include "folders.h"
 #include "handle.h"
 #include "host.h"
+#include "operation_calls.h"
 #include "system_error.h"
 #include "wide.h"
 
@@ -43,7 +44,7 @@ void awaitChange(const std::wstring& folder) {
 
 OpResult ExclusiveLock::acquire(std::string_view windowsPath) {
     release();
-    const FailureOf fail("ExclusiveLock", inQuotes(windowsPath));
+    const FailureOf fail = calls::exclusiveLock(windowsPath);
     const MappedPath mapped = mapPath(windowsPath);
     if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
     // A holder's file refuses to be opened again; one being deleted as its holder lets go
@@ -61,7 +62,7 @@ OpResult ExclusiveLock::acquire(std::string_view windowsPath) {
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
         if (file.valid()) {
             state_ = std::make_unique<State>(State{std::move(file)});
-            return OpResult::success();
+            return fail.success();
         }
         const DWORD error = GetLastError();
         const bool held = error == ERROR_SHARING_VIOLATION ||

@@ -2,6 +2,7 @@
 #include "folders.h"
 #include "handle.h"
 #include "host.h"
+#include "operation_calls.h"
 #include "system_error.h"
 #include "temporary_files.h"
 #include "wide.h"
@@ -56,10 +57,19 @@ DWORD copyBytes(HANDLE in, TemporaryFile& out) {
     }
 }
 
+// Whether a folder holds folders only, which the removal of an install root keeps on purpose. A
+// link to a folder counts as a folder, as KillFiles leaves it too.
+bool holdsOnlyFolders(const std::wstring& folder) {
+    const FolderListing listing = listFolder(folder);
+    return listing.error == 0 && std::ranges::all_of(listing.entries, [](const FolderEntry& e) {
+               return isFolder(e.attributes);
+           });
+}
+
 }  // namespace
 
 OpResult KillFiles(std::string_view pattern) noexcept try {
-    const FailureOf fail("KillFiles", inQuotes(pattern));
+    const FailureOf fail = calls::killFiles(pattern);
     const MappedPath mapped = mapPath(pattern);
     if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
     const std::wstring folder = folderOf(mapped.path);
@@ -67,6 +77,9 @@ OpResult KillFiles(std::string_view pattern) noexcept try {
     // The folder is listed and matched by the programs' own rules, so both hosts match alike and
     // nothing matches through a short 8.3 name.
     const FolderListing listing = listFolder(folder);
+    if (listing.error == ERROR_PATH_NOT_FOUND) {
+        return systemFailure(fail, listing.error, narrow(folder)).asNothingUndone();
+    }
     if (listing.error) return systemFailure(fail, listing.error, narrow(folder));
     int matched = 0;
     DWORD lastError = 0;
@@ -83,38 +96,51 @@ OpResult KillFiles(std::string_view pattern) noexcept try {
                 (undeleted.empty() ? "" : "; ") + narrow(entry.name) + ": " + hostReason(lastError);
         }
     }
-    if (matched == 0) return fail(FailedRule::NoFileMatches, "no file matches");
+    if (matched == 0) return fail(FailedRule::NoFileMatches, "no file matches").asNothingUndone();
     if (!undeleted.empty()) return fail(undeleted, ErrorCode::system(static_cast<long>(lastError)));
-    return OpResult::success();
+    return fail.success();
 } catch (const std::exception& e) {
-    return OpResult::failure("KillFiles", inQuotes(pattern), e.what(),
-                             ErrorCode::system(ERROR_OUTOFMEMORY));
+    return calls::killFiles(pattern)(e.what(), ErrorCode::system(ERROR_OUTOFMEMORY));
 }
 
 OpResult RemoveDir(std::string_view path) noexcept try {
-    const FailureOf fail("RemoveDir", inQuotes(path));
+    const FailureOf fail = calls::removeDir(path);
     const MappedPath mapped = mapPath(path);
     if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
-    if (!RemoveDirectoryW(mapped.path.c_str())) return systemFailure(fail, GetLastError());
-    return OpResult::success();
+    if (!RemoveDirectoryW(mapped.path.c_str())) {
+        const DWORD error = GetLastError();
+        OpResult failed = systemFailure(fail, error);
+        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        if (missing || (error == ERROR_DIR_NOT_EMPTY && holdsOnlyFolders(mapped.path))) {
+            return std::move(failed).asNothingUndone();
+        }
+        return failed;
+    }
+    return fail.success();
 } catch (const std::exception& e) {
-    return OpResult::failure("RemoveDir", inQuotes(path), e.what(),
-                             ErrorCode::system(ERROR_OUTOFMEMORY));
+    return calls::removeDir(path)(e.what(), ErrorCode::system(ERROR_OUTOFMEMORY));
 }
 
 OpResult MakeDir(std::string_view path) noexcept try {
-    const FailureOf fail("MakeDir", inQuotes(path));
+    const FailureOf fail = calls::makeDir(path);
     const MappedPath mapped = mapPath(path);
     if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
-    if (!CreateDirectoryW(mapped.path.c_str(), nullptr)) return systemFailure(fail, GetLastError());
-    return OpResult::success();
+    if (!CreateDirectoryW(mapped.path.c_str(), nullptr)) {
+        const DWORD error = GetLastError();
+        const DWORD existing = GetFileAttributesW(mapped.path.c_str());
+        if (error == ERROR_ALREADY_EXISTS && existing != INVALID_FILE_ATTRIBUTES &&
+            isFolder(existing)) {
+            return systemFailure(fail, error).asNothingUndone();
+        }
+        return systemFailure(fail, error);
+    }
+    return fail.success();
 } catch (const std::exception& e) {
-    return OpResult::failure("MakeDir", inQuotes(path), e.what(),
-                             ErrorCode::system(ERROR_OUTOFMEMORY));
+    return calls::makeDir(path)(e.what(), ErrorCode::system(ERROR_OUTOFMEMORY));
 }
 
 OpResult FileCopy(std::string_view source, std::string_view destination) noexcept try {
-    const FailureOf fail("FileCopy", inQuotes(source) + " " + inQuotes(destination));
+    const FailureOf fail = calls::fileCopy(source, destination);
     const MappedPath from = mapPath(source);
     if (!from.ok()) return fail(FailedRule::OutsideDrive, from.error);
     const std::wstring sourcePath = resolveSource(source, from.path);
@@ -142,14 +168,13 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
     DWORD error = copyBytes(in.get(), out);
     if (error == 0) error = out.commit(true);
     if (error != 0) return systemFailure(fail, error, narrow(to.path));
-    return OpResult::success();
+    return fail.success();
 } catch (const std::exception& e) {
-    return OpResult::failure("FileCopy", inQuotes(source) + " " + inQuotes(destination), e.what(),
-                             ErrorCode::system(ERROR_OUTOFMEMORY));
+    return calls::fileCopy(source, destination)(e.what(), ErrorCode::system(ERROR_OUTOFMEMORY));
 }
 
 OpResult FileLen(std::string_view path, std::int64_t& length) noexcept try {
-    const FailureOf fail("FileLen", inQuotes(path));
+    const FailureOf fail = calls::fileLen(path);
     const MappedPath mapped = mapPath(path);
     if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
     bool notAFile = false;
@@ -159,10 +184,9 @@ OpResult FileLen(std::string_view path, std::int64_t& length) noexcept try {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) return systemFailure(fail, GetLastError());
     length = size.QuadPart;
-    return OpResult::success();
+    return fail.success();
 } catch (const std::exception& e) {
-    return OpResult::failure("FileLen", inQuotes(path), e.what(),
-                             ErrorCode::system(ERROR_OUTOFMEMORY));
+    return calls::fileLen(path)(e.what(), ErrorCode::system(ERROR_OUTOFMEMORY));
 }
 
 bool SameContents(std::string_view pathA, std::string_view pathB) noexcept try {

@@ -1,6 +1,7 @@
 #include "command_line.h"
 #include "drive.h"
 #include "host.h"
+#include "operation_calls.h"
 #include "system_error.h"
 #include "wide.h"
 
@@ -73,7 +74,7 @@ WORD showState(int windowStyle) {
 }  // namespace
 
 OpResult Shell(std::string_view commandLine, int windowStyle) noexcept try {
-    const FailureOf fail("Shell", inQuotes(commandLine));
+    const FailureOf fail = calls::shell(commandLine);
     const std::vector<std::string_view> fields = splitCommandLine(commandLine);
     if (fields.empty()) return fail(FailedRule::BadCommand, "empty command line");
     std::string mappingError;
@@ -92,10 +93,9 @@ OpResult Shell(std::string_view commandLine, int windowStyle) noexcept try {
     // Never waited for nor watched.
     CloseHandle(started.hThread);
     CloseHandle(started.hProcess);
-    return OpResult::success();
+    return fail.success();
 } catch (const std::exception& e) {
-    return OpResult::failure("Shell", inQuotes(commandLine), e.what(),
-                             ErrorCode::system(ERROR_OUTOFMEMORY));
+    return calls::shell(commandLine)(e.what(), ErrorCode::system(ERROR_OUTOFMEMORY));
 }
 
 }  // namespace pulsaro

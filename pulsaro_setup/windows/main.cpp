@@ -11,10 +11,11 @@
 namespace {
 
 constexpr pulsaro::About kAbout{
-    "setup_pulsaro_zentra.exe", "[--help | --version]",
+    "setup_pulsaro_zentra.exe", "[-h | --help | /? | --version]",
     "Opens the Pulsaro Zentra setup window. Start it from the folder holding the files it\n"
     "installs. The install tree goes below c:\\, or below the folder that PULSARO_DRIVE_C\n"
-    "names when it is set.\n"};
+    "names when it is set. A step that could not be done is said on standard error;\n"
+    "PULSARO_TRACE=1 writes every step and its outcome there.\n"};
 
 int runMessageLoop(SetupWindow& window) {
     MSG message;

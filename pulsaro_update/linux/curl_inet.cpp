@@ -1,6 +1,10 @@
 #include "curl_inet.h"
 
+#include "ftp_reply.h"
+
 #include <QByteArray>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -71,26 +75,24 @@ std::optional<std::string> buildUrl(CURLU* handle, const std::string& serverUrl,
     return std::nullopt;
 }
 
-// libcurl counts its time-outs in whole seconds; a shorter request time-out still gets one.
-long wholeSeconds(milliseconds timeout) {
-    return std::max(1L, static_cast<long>((timeout.count() + 999) / 1000));
+RequestTimeout::Clock::time_point now() {
+    return RequestTimeout::Clock::now();
 }
 
 }  // namespace
 
-// One get request: its libcurl handles and the sink it fills.
+// One get request: its libcurl handles, the sink it fills and its time-out.
 class CurlInet::Request {
   public:
-    Request(CURLM* multi, const FailureOf& failure)
-        : multi_(multi), failureOf_(failure), sink_(failure) {}
+    Request(CURLM* multi, const FailureOf& failure, milliseconds timeout)
+        : multi_(multi), failureOf_(failure), sink_(failure), timeout_(timeout, now()) {}
     ~Request() {
         if (inMulti_) curl_multi_remove_handle(multi_, easy_.get());
     }
     Request(const Request&) = delete;
     Request& operator=(const Request&) = delete;
 
-    OpResult start(const std::string& serverUrl, const GetCommand& get, const CurlInet& settings,
-                   milliseconds timeout) {
+    OpResult start(const std::string& serverUrl, const GetCommand& get, const CurlInet& settings) {
         url_.reset(curl_url());
         easy_.reset(curl_easy_init());
         if (!url_ || !easy_) return failure_(CURLE_OUT_OF_MEMORY, "out of memory");
@@ -101,7 +103,7 @@ class CurlInet::Request {
         sizeQuery_.reset(
             curl_slist_append(nullptr, ("*SIZE " + fileNameOf(get.remotePath)).c_str()));
         if (!sizeQuery_) return failure_(CURLE_OUT_OF_MEMORY, "out of memory");
-        configure(settings, timeout);
+        configure(settings);
         if (CURLMcode rc = curl_multi_add_handle(multi_, easy_.get()); rc != CURLM_OK) {
             return failure_(CURLE_FAILED_INIT, curl_multi_strerror(rc));
         }
@@ -109,12 +111,30 @@ class CurlInet::Request {
         return OpResult::success();
     }
 
-    // Keeps the file only when curl saw the transfer through and the sink finds it whole.
+    // How the request ended once curl is done with it. The server's final success reply makes
+    // the file whole; a transfer that ended without a final reply keeps it only when it matches
+    // every size stated (see DownloadSink).
     OpResult complete(CURLcode code) {
         if (sink_.problem()) return *sink_.problem();
         if (problem_) return *problem_;
-        if (code != CURLE_OK) return failure_(code, curlReason(code));
-        return sink_.commit();
+        if (code == CURLE_OK) return sink_.commit();
+        if (code == CURLE_ABORTED_BY_CALLBACK && expired_) return concluded(*expired_);
+        if (!transferOpened_ || finalReplyCame_) return failure_(code, curlReason(code));
+        // curl's own wait for the final reply has a limit of its own, near the time-out's.
+        const OpResult why =
+            code == CURLE_OPERATION_TIMEDOUT
+                ? failure_(FailedRule::TimedOut, curlReason(code))
+                : failure_(FailedRule::Unconfirmed,
+                           "the connection ended before the server confirmed the transfer (" +
+                               curlReason(code) + ")");
+        return sink_.commitUnconfirmed(why);
+    }
+
+    // How the request ends when the time-out ends it now; nothing while it runs on.
+    std::optional<OpResult> expired() {
+        std::optional<OpResult> expiry = timeout_.check(now(), failureOf_);
+        if (!expiry) return std::nullopt;
+        return concluded(*expiry);
     }
 
     OpResult cancelled() const { return failure_(FailedRule::Cancelled, "cancelled"); }
@@ -128,7 +148,13 @@ class CurlInet::Request {
         return failureOf_(rule, std::move(reason));
     }
 
-    void configure(const CurlInet& settings, milliseconds timeout) {
+    // A time-out after the transfer opened leaves the file whole only if it matches every size
+    // the server stated; before that, no file has come.
+    OpResult concluded(const OpResult& expiry) {
+        return transferOpened_ ? sink_.commitUnconfirmed(expiry) : expiry;
+    }
+
+    void configure(const CurlInet& settings) {
         CURL* easy = easy_.get();
         curl_easy_setopt(easy, CURLOPT_CURLU, url_.get());
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
@@ -146,12 +172,15 @@ class CurlInet::Request {
         curl_easy_setopt(easy, CURLOPT_PREQUOTE, sizeQuery_.get());
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Request::onReply);
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
-        // The request time-out bounds the connection with its login, each wait for a reply, and
-        // any stretch without a byte of the file; a transfer that keeps moving is never cut.
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
-        curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, wholeSeconds(timeout));
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, wholeSeconds(timeout));
+        // The request time-out is RequestTimeout's, not libcurl's: the periodic check applies
+        // it, and so does the progress callback, which libcurl also calls while it blocks in the
+        // wait for the final reply and for the reply to QUIT. Which socket is the data
+        // connection shows when libcurl closes it.
+        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Request::onProgress);
+        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Request::onSocketClosed);
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
         // Cancel must close the connection, and nothing is kept open between requests.
         curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -172,13 +201,32 @@ class CurlInet::Request {
                 "the server sent a reply line of " + std::to_string(size * count) + " bytes");
             return 0;
         }
-        return request->sink_.serverReplied(std::string_view(line, size * count)) ? size * count
-                                                                                  : 0;
+        const std::string_view reply(line, size * count);
+        request->timeout_.replyArrived(now());
+        if (request->transferOpened_) request->finalReplyCame_ = true;
+        if (opensTheTransfer(reply)) request->transferOpened_ = true;
+        return request->sink_.serverReplied(reply) ? size * count : 0;
     }
 
     static size_t onData(char* data, size_t size, size_t count, void* self) {
         auto* request = static_cast<Request*>(self);
+        request->timeout_.bytesArrived(size * count, now());
         return request->sink_.add(data, size * count) ? size * count : 0;
+    }
+
+    static int onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        auto* request = static_cast<Request*>(self);
+        if (!request->expired_)
+            request->expired_ = request->timeout_.check(now(), request->failureOf_);
+        return request->expired_ ? 1 : 0;
+    }
+
+    // Once the transfer has opened, the control connection stays until the request is over, so
+    // the first connection libcurl closes is the data connection.
+    static int onSocketClosed(void* self, curl_socket_t socket) {
+        auto* request = static_cast<Request*>(self);
+        if (request->transferOpened_) request->timeout_.dataEnded();
+        return ::close(socket);
     }
 
     std::string curlReason(CURLcode code) const {
@@ -194,6 +242,11 @@ class CurlInet::Request {
     bool inMulti_ = false;
     DownloadSink sink_;
     std::optional<OpResult> problem_;
+    RequestTimeout timeout_;
+    // The request time-out's verdict when it ended the request from inside libcurl.
+    std::optional<OpResult> expired_;
+    bool transferOpened_ = false;  // the reply opening the transfer came
+    bool finalReplyCame_ = false;  // a reply after that one came
     char errorText_[CURL_ERROR_SIZE] = {};
 };
 
@@ -208,8 +261,7 @@ CurlInet::CurlInet() {
     curlTimer_.setSingleShot(true);
     QObject::connect(&curlTimer_, &QTimer::timeout, &curlTimer_,
                      [this] { drive(CURL_SOCKET_TIMEOUT, 0); });
-    timeOutCheck_.setInterval(std::chrono::milliseconds(500));
-    QObject::connect(&timeOutCheck_, &QTimer::timeout, &timeOutCheck_, [this] { checkTimeOuts(); });
+    QObject::connect(&timeOutCheck_, &QTimer::timeout, &timeOutCheck_, [this] { checkTimeOut(); });
 }
 
 CurlInet::~CurlInet() {
@@ -221,11 +273,11 @@ CurlInet::~CurlInet() {
 
 OpResult CurlInet::Start(const std::string& serverUrl, const GetCommand& get,
                          const FailureOf& failure) {
-    auto request = std::make_unique<Request>(multi_.get(), failure);
-    OpResult started = request->start(serverUrl, get, *this, requestTimeout());
+    auto request = std::make_unique<Request>(multi_.get(), failure, requestTimeout());
+    OpResult started = request->start(serverUrl, get, *this);
     if (started) {
         request_ = std::move(request);
-        timeOutCheck_.start();
+        timeOutCheck_.start(RequestTimeout::checkPeriod(requestTimeout()));
     }
     return started;
 }
@@ -295,14 +347,17 @@ void CurlInet::drive(curl_socket_t socket, int events) {
     collectFinished();
 }
 
-// An action on a socket, even with nothing to read or write, runs the request's state machine,
-// which is where libcurl looks at the time-out of a wait for a reply.
-void CurlInet::checkTimeOuts() {
+// Whatever already arrived is taken first (an action on a socket, even with nothing announced,
+// runs the request's state machine), so that a program slow to look never takes bytes waiting
+// for it for silence.
+void CurlInet::checkTimeOut() {
     std::vector<curl_socket_t> sockets;
     for (const auto& watched : watches_) sockets.push_back(watched.first);
     for (curl_socket_t socket : sockets) {
         if (request_) drive(socket, 0);
     }
+    if (!request_) return;
+    if (std::optional<OpResult> outcome = request_->expired()) end(std::move(*outcome));
 }
 
 void CurlInet::collectFinished() {

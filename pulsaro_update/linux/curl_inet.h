@@ -2,6 +2,7 @@
 
 #include "download_sink.h"
 #include "inet.h"
+#include "request_timeout.h"
 
 #include <QSocketNotifier>
 #include <QTimer>
@@ -46,7 +47,7 @@ class CurlInet final : public Inet {
     void watch(curl_socket_t socket, int what);
     void unwatch(curl_socket_t socket);
     void drive(curl_socket_t socket, int events);
-    void checkTimeOuts();
+    void checkTimeOut();
     void collectFinished();
     void end(OpResult outcome);
 
@@ -54,9 +55,8 @@ class CurlInet final : public Inet {
     // handle, which calls back into the watches and the timer, before any of them goes.
     CurlMulti multi_;
     QTimer curlTimer_;
-    // libcurl sets no timer for its wait for a server reply, so while a request runs it is asked
-    // now and then to look at its time-outs; otherwise a server that never answers is waited
-    // for until something else wakes it.
+    // While a request runs, its time-out is looked at now and then: nothing else would wake the
+    // program for a server that says nothing.
     QTimer timeOutCheck_;
     std::map<curl_socket_t, SocketWatch> watches_;
     // Notifiers curl is done with; deleted only outside their own notification.

@@ -1,4 +1,6 @@
 #include "about.h"
+#include "drive.h"
+#include "layout.h"
 #include "program.h"
 #include "temporary_files.h"
 #include "updater_about.h"
@@ -21,6 +23,11 @@ void fallBackToNoDisplay() {
     qputenv("QT_QPA_PLATFORM", platforms);
 }
 
+constexpr pulsaro::About kAbout = pulsaro::update::about(
+    "On this host c:\\ is the folder $PULSARO_DRIVE_C, else $WINEPREFIX/drive_c, else\n"
+    "${XDG_DATA_HOME:-$HOME/.local/share}/pulsaro/drive_c. Without a display the message goes\n"
+    "to standard error, as \"pulsaro_update: <message>\".\n");
+
 bool hasDisplay() {
     const QString platform = QGuiApplication::platformName();
     return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
@@ -32,8 +39,7 @@ bool hasDisplay() {
 // ends when it returns. With no display, the message it ends with goes to standard error.
 // Asked about itself, the updater answers and ends: it never runs an update then.
 int main(int argc, char** argv) {
-    if (const std::optional<int> answered =
-            pulsaro::answerAboutRequest(argc, argv, pulsaro::update::kAbout)) {
+    if (const std::optional<int> answered = pulsaro::answerAboutRequest(argc, argv, kAbout)) {
         return *answered;
     }
     pulsaro::endCleanlyOnExitAndTerminationSignals();
@@ -42,6 +48,9 @@ int main(int argc, char** argv) {
     pulsaro::MessageAsDiagnostic toStandardError;
     if (!hasDisplay()) pulsaro::setMessageBoxHandler(&toStandardError);
     UpdaterWindow window;
+    if (const std::string why = pulsaro::driveTooDeep(pulsaro::layout::kTreePaths); !why.empty()) {
+        pulsaro::emitDiagnostic(pulsaro::programTitle() + ": " + why);
+    }
     window.form.Form_Load();
     return window.form.exitStatus;
 }

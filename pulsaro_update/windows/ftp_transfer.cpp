@@ -50,15 +50,13 @@ const wchar_t* orNull(const std::wstring& text) {
 FtpTransfer::FtpTransfer(std::shared_ptr<TransferHandover> handover, FtpTransferSettings settings)
     : handover_(std::move(handover)), settings_(std::move(settings)), buffer_(kReadSize) {}
 
+// When the data ended well, the final reply that closing the file reads decides; a failure
+// before that stands whatever the close reads.
 void FtpTransfer::run() {
     std::optional<TransferEnd> end = fetch();
     if (end && file_) {
         std::optional<TransferEnd> closed = closeFile();
-        if (!closed) {
-            end.reset();
-        } else if (end->ok()) {
-            end = std::move(closed);
-        }
+        if (end->ok()) end = std::move(closed);
     }
     if (handover_->handlesClosedByProgram()) return;
     closeHandles();
@@ -71,7 +69,7 @@ std::optional<TransferEnd> FtpTransfer::fetch() {
         lastError_ = GetLastError();
         return failed("InternetOpenW");
     }
-    // Every reply counts as progress, so the program's deadline measures silence, not length.
+    // Every reply the server sends is heard by the request time-out on the program's thread.
     InternetSetStatusCallbackW(root_, &FtpTransfer::onStatus);
     if (!handover_->publishRoot(root_)) return std::nullopt;
     for (auto step : {&FtpTransfer::login, &FtpTransfer::askSize, &FtpTransfer::openFile}) {
@@ -92,7 +90,7 @@ std::optional<TransferEnd> FtpTransfer::login() {
         case Call::Done:
             return TransferEnd();
         case Call::Failed:
-            return failed("InternetConnectW");
+            return unlessSilent(failed("InternetConnectW"));
         case Call::Abandoned:
             break;
     }
@@ -101,15 +99,20 @@ std::optional<TransferEnd> FtpTransfer::login() {
 
 // The reply to SIZE goes to the sink, which holds the bytes to any size it states. A server in
 // ASCII mode may count the file differently, so binary mode comes first; a server that declines
-// either command simply states no size here.
+// either command with an error reply simply states no size here. A command left unanswered stops
+// the request, since its late reply would be taken for the next command's: the worker stops and
+// the request time-out ends the request (WinINet's error does not tell a server gone silent from
+// a connection gone).
 std::optional<TransferEnd> FtpTransfer::askSize() {
     const std::wstring commands[] = {L"TYPE I", L"SIZE " + settings_.remotePath};
     for (const std::wstring& command : commands) {
+        const std::uint64_t repliesBefore = handover_->repliesHeard();
         const Call made = call([&] {
             return FtpCommandW(connection_, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(),
                                context(), nullptr) != FALSE;
         });
         if (made == Call::Abandoned) return std::nullopt;
+        if (made == Call::Failed && handover_->repliesHeard() == repliesBefore) return std::nullopt;
     }
     if (!handover_->serverReplied(std::string(lastLine(lastReply_)))) return std::nullopt;
     return TransferEnd();
@@ -125,7 +128,7 @@ std::optional<TransferEnd> FtpTransfer::openFile() {
         case Call::Done:
             break;
         case Call::Failed:
-            return failed("FtpOpenFileW");
+            return unlessSilent(failed("FtpOpenFileW"));
         case Call::Abandoned:
             return std::nullopt;
     }
@@ -141,20 +144,34 @@ std::optional<TransferEnd> FtpTransfer::readFile() {
             case Call::Done:
                 break;
             case Call::Failed:
-                return failed("InternetReadFile");
+                return unlessSilent(unconfirmed("InternetReadFile"));
             case Call::Abandoned:
                 return std::nullopt;
         }
-        if (got == 0) return TransferEnd();
+        if (got == 0) {
+            handover_->dataEnded();
+            return TransferEnd();
+        }
         if (!handover_->deliver(buffer_.data(), got)) return std::nullopt;
     }
 }
 
 // Closing the file reads the server's final reply, the only word on whether it sent the whole
-// file when it stated no size.
+// file when it stated no size. WinINet's close succeeds whether that reply came or not, so
+// whether it came is told by the replies heard during the close.
 std::optional<TransferEnd> FtpTransfer::closeFile() {
-    const Call made = call([this] { return InternetCloseHandle(std::exchange(file_, nullptr)); });
+    const std::uint64_t repliesBefore = handover_->repliesHeard();
+    DWORD closeError = ERROR_SUCCESS;
+    const Call made = call([&] {
+        const BOOL closed = InternetCloseHandle(std::exchange(file_, nullptr));
+        closeError = GetLastError();
+        return closed;
+    });
     if (made == Call::Abandoned) return std::nullopt;
+    if (handover_->repliesHeard() == repliesBefore) {
+        lastError_ = closeError;
+        return unlessSilent(unconfirmed("the final reply"));
+    }
     if (isFailureReply(lastLine(lastReply_))) {
         lastError_ = ERROR_INTERNET_EXTENDED_ERROR;
         return failed("the transfer");
@@ -179,18 +196,21 @@ FtpTransfer::Call FtpTransfer::call(Function&& function) {
 }
 
 TransferEnd FtpTransfer::failed(const char* step) const {
-    return TransferEnd{lastError_, step, lastReply_};
+    return TransferEnd{TransferEnd::Kind::Failed, lastError_, step, lastReply_};
+}
+
+TransferEnd FtpTransfer::unconfirmed(const char* step) const {
+    return TransferEnd{TransferEnd::Kind::Unconfirmed, lastError_, step, lastReply_};
+}
+
+std::optional<TransferEnd> FtpTransfer::unlessSilent(TransferEnd end) const {
+    if (lastError_ == ERROR_INTERNET_TIMEOUT) return std::nullopt;
+    return end;
 }
 
 void CALLBACK FtpTransfer::onStatus(HINTERNET, DWORD_PTR context, DWORD status, void*, DWORD) {
-    switch (status) {
-        case INTERNET_STATUS_NAME_RESOLVED:
-        case INTERNET_STATUS_CONNECTED_TO_SERVER:
-        case INTERNET_STATUS_RESPONSE_RECEIVED:
-            if (context) reinterpret_cast<TransferHandover*>(context)->noteProgress();
-            break;
-        default:
-            break;
+    if (status == INTERNET_STATUS_RESPONSE_RECEIVED && context) {
+        reinterpret_cast<TransferHandover*>(context)->noteReply();
     }
 }
 

@@ -9,11 +9,18 @@
 #include <exception>
 #include <optional>
 
+namespace {
+
+constexpr pulsaro::About kAbout = pulsaro::update::about(
+    "c:\\ is the drive itself, or the folder PULSARO_DRIVE_C names when it is set.\n");
+
+}  // namespace
+
 // Asked about itself, the updater answers and ends: it never runs an update then. Otherwise the
 // window is never shown: the load handler does all the work, and the program ends when it
 // returns, with the status saying whether the application was replaced.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    if (const std::optional<int> answered = pulsaro::answerAboutRequest(pulsaro::update::kAbout)) {
+    if (const std::optional<int> answered = pulsaro::answerAboutRequest(kAbout)) {
         return *answered;
     }
     try {

@@ -10,9 +10,7 @@ constexpr std::size_t kReadAhead = 1 << 20;
 }  // namespace
 
 TransferHandover::TransferHandover(HWND window, UINT wakeMessage)
-    : window_(window), wakeMessage_(wakeMessage) {
-    noteProgress();
-}
+    : window_(window), wakeMessage_(wakeMessage) {}
 
 bool TransferHandover::publishRoot(HINTERNET root) {
     const std::lock_guard lock(mutex_);
@@ -48,9 +46,15 @@ bool TransferHandover::deliver(const char* data, std::size_t size) {
     if (abandoned_) return false;
     pending_.chunks.emplace_back(data, size);
     pendingBytes_ += size;
-    noteProgress();
     wakeLocked();
     return true;
+}
+
+void TransferHandover::dataEnded() {
+    const std::lock_guard lock(mutex_);
+    if (abandoned_) return;
+    pending_.dataEnded = true;
+    wakeLocked();
 }
 
 void TransferHandover::finish(TransferEnd end) {
@@ -63,10 +67,6 @@ void TransferHandover::finish(TransferEnd end) {
 bool TransferHandover::handlesClosedByProgram() const {
     const std::lock_guard lock(mutex_);
     return closedByProgram_;
-}
-
-void TransferHandover::noteProgress() {
-    lastProgress_.store(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
 Delivery TransferHandover::take() {
@@ -90,11 +90,6 @@ void TransferHandover::abandon() {
         closedByProgram_ = true;
     }
     room_.notify_all();
-}
-
-std::chrono::steady_clock::time_point TransferHandover::lastProgress() const {
-    return std::chrono::steady_clock::time_point(
-        std::chrono::steady_clock::duration(lastProgress_.load()));
 }
 
 // One wake-up at a time: the program's thread takes everything pending when it handles it.

@@ -6,9 +6,9 @@
 #include <wininet.h>
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -16,20 +16,28 @@
 
 namespace pulsaro {
 
-// How the worker's part of a request ended: a WinINet error (none when the file came through
-// and the server confirmed it), the call that failed and the server's last reply.
+// How the worker's part of a request ended: how far it got, and when it failed, the WinINet
+// error, the call that failed and the server's last reply.
 struct TransferEnd {
+    enum class Kind {
+        Confirmed,    // the file came through and the server's final reply confirmed it
+        Failed,       // a call failed, or the server's reply reported a failure
+        Unconfirmed,  // the transfer opened, then the connection ended without a final reply
+    };
+    Kind kind = Kind::Confirmed;
     DWORD error = ERROR_SUCCESS;
     std::string step;
     std::string serverReply;
-    bool ok() const { return error == ERROR_SUCCESS; }
+    bool ok() const { return kind == Kind::Confirmed; }
 };
 
 // What the worker left since the program's thread last looked, in the order it arrived: every
-// reply line that may state the file's size comes before the first byte.
+// reply line that may state the file's size comes before the first byte, and the end of the data
+// after the last.
 struct Delivery {
     std::vector<std::string> serverReplies;
     std::vector<std::string> chunks;
+    bool dataEnded = false;
     std::optional<TransferEnd> end;
 };
 
@@ -56,15 +64,18 @@ class TransferHandover {
     [[nodiscard]] bool serverReplied(std::string line);
     // Waits while the program's thread has not taken enough of the bytes before.
     [[nodiscard]] bool deliver(const char* data, std::size_t size);
+    void dataEnded();
     void finish(TransferEnd end);
     bool handlesClosedByProgram() const;
-    // Lock-free: called from WinINet's status callback, inside its calls.
-    void noteProgress();
+    // Lock-free: called from WinINet's status callback, inside its calls, for every reply.
+    void noteReply() { repliesHeard_.fetch_add(1); }
+
+    // Both sides: the replies WinINet has read from the server so far.
+    std::uint64_t repliesHeard() const { return repliesHeard_.load(); }
 
     // The program's side.
     Delivery take();
     void abandon();
-    std::chrono::steady_clock::time_point lastProgress() const;
 
   private:
     void wakeLocked();
@@ -80,7 +91,7 @@ class TransferHandover {
     bool wakePosted_ = false;
     Delivery pending_;
     std::size_t pendingBytes_ = 0;
-    std::atomic<std::chrono::steady_clock::rep> lastProgress_;
+    std::atomic<std::uint64_t> repliesHeard_{0};
 };
 
 }  // namespace pulsaro

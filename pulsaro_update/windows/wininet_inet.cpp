@@ -4,11 +4,12 @@
 #include "ftp_reply.h"
 #include "ftp_transfer.h"
 #include "hidden_window.h"
+#include "request_timeout.h"
 #include "system_error.h"
 #include "wide.h"
 
-#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -20,24 +21,21 @@ using std::chrono::milliseconds;
 
 constexpr wchar_t kWindowClass[] = L"PulsaroInetNotifications";
 constexpr UINT kWake = WM_APP + 1;
-constexpr UINT_PTR kDeadlineTimer = 1;
+constexpr UINT_PTR kTimeOutTimer = 1;
 
-// The deadline is looked at ten times per time-out, at most once a second, so a silent request
-// ends at most a tenth of its time-out late.
-UINT deadlinePeriod(milliseconds timeout) {
-    return static_cast<UINT>(
-        std::clamp<milliseconds::rep>(timeout.count() / 10, USER_TIMER_MINIMUM, 1000));
+RequestTimeout::Clock::time_point now() {
+    return RequestTimeout::Clock::now();
 }
 
 }  // namespace
 
 // The program's side of one get request: the sink the server's replies and bytes go to, and the
-// deadline.
+// request time-out, which hears of them as this thread takes them.
 class WinInetInet::Request {
   public:
     Request(HWND window, const FailureOf& failure, milliseconds timeout)
         : failure_(failure),
-          timeout_(timeout),
+          timeout_(timeout, now()),
           sink_(failure),
           handover_(std::make_shared<TransferHandover>(window, kWake)) {}
     // However the request ends, the worker makes no further call and leaves nothing behind.
@@ -52,11 +50,14 @@ class WinInetInet::Request {
 
   private:
     OpResult complete(const TransferEnd& end);
+    OpResult concluded(const OpResult& expiry);
 
     FailureOf failure_;
-    milliseconds timeout_;
+    RequestTimeout timeout_;
     DownloadSink sink_;
     std::shared_ptr<TransferHandover> handover_;
+    std::uint64_t repliesSeen_ = 0;
+    bool transferOpened_ = false;  // the reply opening the transfer came
 };
 
 // The worker is never waited for: under Wine a call blocked on a silent server does not return
@@ -78,33 +79,55 @@ OpResult WinInetInet::Request::start(const FtpServerAddress& server, const GetCo
     return OpResult::success();
 }
 
+// What waited for this thread counts as arriving now: however long it waited, the server sent
+// it within that while.
 std::optional<OpResult> WinInetInet::Request::service() {
     const Delivery delivery = handover_->take();
+    const auto taken = now();
+    if (const std::uint64_t heard = handover_->repliesHeard(); heard != repliesSeen_) {
+        repliesSeen_ = heard;
+        timeout_.replyArrived(taken);
+    }
     for (const std::string& line : delivery.serverReplies) {
+        if (opensTheTransfer(line)) transferOpened_ = true;
         if (!sink_.serverReplied(line)) return *sink_.problem();
     }
     for (const std::string& chunk : delivery.chunks) {
+        timeout_.bytesArrived(chunk.size(), taken);
         if (!sink_.add(chunk.data(), chunk.size())) return *sink_.problem();
     }
+    if (delivery.dataEnded) timeout_.dataEnded();
     if (delivery.end) return complete(*delivery.end);
-    // Bytes that waited for this thread were progress too, however long they waited.
-    if (!delivery.chunks.empty()) handover_->noteProgress();
-    if (std::chrono::steady_clock::now() - handover_->lastProgress() >= timeout_) {
-        return failure_(FailedRule::TimedOut, "nothing came from the server for " +
-                                                  std::to_string(timeout_.count()) + " ms");
-    }
+    if (std::optional<OpResult> expiry = timeout_.check(taken, failure_)) return concluded(*expiry);
     return std::nullopt;
 }
 
-// WinINet's error first, as the server or the connection said it; then the sink's own checks.
+// The server's final success reply makes the file whole; a transfer that ended without a final
+// reply keeps it only when it matches every size stated (see DownloadSink). Otherwise WinINet's
+// error, as the server or the connection said it.
 OpResult WinInetInet::Request::complete(const TransferEnd& end) {
-    if (end.ok()) return sink_.commit();
     std::string reason = end.step + ": " + hostReason(end.error);
     if (!end.serverReply.empty()) reason += " (" + end.serverReply + ")";
+    switch (end.kind) {
+        case TransferEnd::Kind::Confirmed:
+            return sink_.commit();
+        case TransferEnd::Kind::Unconfirmed:
+            return sink_.commitUnconfirmed(failure_(
+                FailedRule::Unconfirmed,
+                "the connection ended before the server confirmed the transfer (" + reason + ")"));
+        case TransferEnd::Kind::Failed:
+            break;
+    }
     return failure_(std::move(reason), ErrorCode::transfer(static_cast<long>(end.error)));
 }
 
-// A message-only window of its own carries the worker's wake-ups and the deadline's timer, so
+// A time-out after the transfer opened leaves the file whole only if it matches every size the
+// server stated; before that, no file has come.
+OpResult WinInetInet::Request::concluded(const OpResult& expiry) {
+    return transferOpened_ ? sink_.commitUnconfirmed(expiry) : expiry;
+}
+
+// A message-only window of its own carries the worker's wake-ups and the time-out's timer, so
 // the component works in any program that handles its messages.
 WinInetInet::WinInetInet() {
     window_ = createHiddenWindow(kWindowClass, &WinInetInet::windowProcedure, L"", HWND_MESSAGE);
@@ -123,7 +146,8 @@ OpResult WinInetInet::Start(const std::string& serverUrl, const GetCommand& get,
     auto request = std::make_unique<Request>(window_, failure, requestTimeout());
     if (OpResult started = request->start(server, get, *this); !started) return started;
     request_ = std::move(request);
-    SetTimer(window_, kDeadlineTimer, deadlinePeriod(requestTimeout()), nullptr);
+    SetTimer(window_, kTimeOutTimer,
+             static_cast<UINT>(RequestTimeout::checkPeriod(requestTimeout()).count()), nullptr);
     return OpResult::success();
 }
 
@@ -137,7 +161,7 @@ void WinInetInet::service() {
 }
 
 void WinInetInet::end(OpResult outcome) {
-    KillTimer(window_, kDeadlineTimer);
+    KillTimer(window_, kTimeOutTimer);
     request_.reset();
     Finish(std::move(outcome));
 }

@@ -11,8 +11,8 @@ namespace pulsaro {
 // The transfer component on this host: WinINet's FTP client. Its blocking calls run on a worker
 // thread of each request, while the program's thread keeps everything else: the downloaded bytes
 // go into the download sink as the program handles the component's window messages, and the
-// request time-out is kept here, on the program's thread, because WinINet's own time-outs cannot
-// be relied upon to end a silent connection.
+// request time-out (RequestTimeout) is kept here, on the program's thread, because WinINet's own
+// time-outs cannot be relied upon to end a silent connection.
 class WinInetInet final : public Inet {
   public:
     WinInetInet();

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,19 +24,21 @@ namespace {
 
 using Names = std::vector<std::string>;
 
+// A failure that leaves nothing undone (nothing to delete) is told apart from one that does.
 TEST(KillFiles, DeletesMatchingFilesOnlyDirectlyInTheFolder) {
     struct Case {
         const char* pattern;
         Names left;
         bool succeeds;
+        bool leavesNothingUndone;
     };
     const Case cases[] = {
-        {R"(c:\root\*.*)", {"sub"}, true},
-        {R"(c:\ROOT\*.TXT)", {"NOEXT", "b.exe", "sub"}, true},
-        {R"(c:\root\?.txt)", {"NOEXT", "b.exe", "sub"}, true},
-        {R"(c:\root\noext)", {"a.txt", "b.exe", "c.TXT", "sub"}, true},
-        {R"(c:\root\*.zip)", {"NOEXT", "a.txt", "b.exe", "c.TXT", "sub"}, false},
-        {R"(c:\missing\*.*)", {"NOEXT", "a.txt", "b.exe", "c.TXT", "sub"}, false},
+        {R"(c:\root\*.*)", {"sub"}, true, false},
+        {R"(c:\ROOT\*.TXT)", {"NOEXT", "b.exe", "sub"}, true, false},
+        {R"(c:\root\?.txt)", {"NOEXT", "b.exe", "sub"}, true, false},
+        {R"(c:\root\noext)", {"a.txt", "b.exe", "c.TXT", "sub"}, true, false},
+        {R"(c:\root\*.zip)", {"NOEXT", "a.txt", "b.exe", "c.TXT", "sub"}, false, true},
+        {R"(c:\missing\*.*)", {"NOEXT", "a.txt", "b.exe", "c.TXT", "sub"}, false, true},
     };
     for (const Case& c : cases) {
         TempDrive t;
@@ -46,27 +49,53 @@ TEST(KillFiles, DeletesMatchingFilesOnlyDirectlyInTheFolder) {
 
         const OpResult result = KillFiles(c.pattern);
         EXPECT_EQ(result.ok(), c.succeeds) << c.pattern << ": " << result.reason();
+        EXPECT_EQ(result.leavesNothingUndone(), c.leavesNothingUndone) << c.pattern;
         EXPECT_EQ(listFolder(root), c.left) << c.pattern;
         EXPECT_EQ(listFolder(root / "sub"), (Names{"deeper", "inner.txt"}));
     }
 }
 
+// A folder that is already as wanted (there to be made, gone or holding only folders to be
+// removed) fails leaving nothing undone; anything else that fails leaves something undone.
 TEST(FolderOperations, FailWithoutTouchingWhatIsThere) {
     TempDrive t;
     fs::create_directories(t.onDrive("full/child"));
     writeFile(t.onDrive("full/keep.txt"), "keep");
+    fs::create_directories(t.onDrive("folders_only/a/deeper"));
+    fs::create_directories(t.onDrive("folders_only/b"));
     fs::create_directories(t.onDrive("empty"));
-
-    EXPECT_FALSE(RemoveDir(R"(c:\full)"));
-    EXPECT_FALSE(RemoveDir(R"(c:\missing)"));
-    EXPECT_FALSE(MakeDir(R"(c:\full)"));
-    EXPECT_FALSE(MakeDir(R"(c:\FULL)"));
-    EXPECT_FALSE(MakeDir(R"(c:\missing\child)"));
+    writeFile(t.onDrive("a_file"), "file");
+    enum Outcome { Done, NothingUndone, SomethingUndone };
+    struct Case {
+        OpResult (*operation)(std::string_view) noexcept;
+        const char* name;
+        const char* path;
+        Outcome outcome;
+    };
+    const Case cases[] = {
+        {RemoveDir, "RemoveDir", R"(c:\full)", SomethingUndone},
+        {RemoveDir, "RemoveDir", R"(c:\missing)", NothingUndone},
+        {RemoveDir, "RemoveDir", R"(c:\missing\child)", NothingUndone},
+        {RemoveDir, "RemoveDir", R"(c:\Folders_Only)", NothingUndone},
+        {RemoveDir, "RemoveDir", R"(c:\a_file)", SomethingUndone},
+        {MakeDir, "MakeDir", R"(c:\full)", NothingUndone},
+        {MakeDir, "MakeDir", R"(c:\FULL)", NothingUndone},
+        {MakeDir, "MakeDir", R"(c:\missing\child)", SomethingUndone},
+        {MakeDir, "MakeDir", R"(c:\a_file)", SomethingUndone},
+        {RemoveDir, "RemoveDir", R"(c:\EMPTY)", Done},
+        {MakeDir, "MakeDir", R"(c:\made)", Done},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + c.path);
+        const OpResult result = c.operation(c.path);
+        EXPECT_EQ(result.ok(), c.outcome == Done) << result.reason();
+        EXPECT_EQ(result.leavesNothingUndone(), c.outcome == NothingUndone) << result.reason();
+        EXPECT_EQ(result.operation(), c.name);
+    }
     EXPECT_EQ(listFolder(t.onDrive("full")), (Names{"child", "keep.txt"}));
-
-    EXPECT_TRUE(RemoveDir(R"(c:\EMPTY)"));
-    EXPECT_TRUE(MakeDir(R"(c:\made)"));
-    EXPECT_EQ(listFolder(t.drive()), (Names{"full", "made"}));
+    EXPECT_EQ(listFolder(t.onDrive("folders_only")), (Names{"a", "b"}));
+    EXPECT_EQ(readFile(t.onDrive("a_file")), "file");
+    EXPECT_EQ(listFolder(t.drive()), (Names{"a_file", "folders_only", "full", "made"}));
 }
 
 TEST(FileCopy, ReplacesTheDestinationWhole) {
@@ -183,22 +212,46 @@ TEST(SameContents, IsTrueOnlyForTwoReadableFilesWithTheSameBytes) {
     }
 }
 
-TEST(Action, RecordsEachFailedStepAndRunsTheNextOnes) {
-    TempDrive t;
-    CapturedDiagnostics diagnostics;
-    setProgramTitle("pulsaro_test");
-    Action run;
-    run(KillFiles(R"(c:\nothing\*.*)"));
-    run(MakeDir(R"(c:\made)"));
-    run(RemoveDir(R"(c:\absent)"));
-    run(MakeDir(R"(c:\made\again)"));
-    EXPECT_TRUE(fs::is_directory(t.onDrive("made/again")));
-    ASSERT_EQ(diagnostics.lines.size(), 2u);
-    EXPECT_EQ(run.failedSteps(), 2);
-    EXPECT_EQ(diagnostics.lines[0].rfind(R"(pulsaro_test: KillFiles "c:\nothing\*.*": )", 0), 0u)
-        << diagnostics.lines[0];
-    EXPECT_EQ(diagnostics.lines[1].rfind(R"(pulsaro_test: RemoveDir "c:\absent": )", 0), 0u)
-        << diagnostics.lines[1];
+// By default only a failure that leaves something undone is said, in plain words; a trace says
+// every step and its outcome. Either way every step runs and every failure counts.
+TEST(Action, SaysWhatWasLeftUndoneOrWithATraceEveryStep) {
+    struct Case {
+        std::optional<std::string> trace;
+        std::vector<std::string> linesStartingWith;
+    };
+    const std::string copyFailed = R"(pulsaro_test: could not copy "absent" to "c:\made\copy": )";
+    const Case cases[] = {
+        {std::nullopt, {copyFailed}},
+        {"0", {copyFailed}},
+        {"1",
+         {R"(pulsaro_test: KillFiles "c:\nothing\*.*": failed, nothing left undone: )",
+          R"(pulsaro_test: MakeDir "c:\made": done)",
+          R"(pulsaro_test: RemoveDir "c:\absent": failed, nothing left undone: )",
+          R"(pulsaro_test: MakeDir "c:\made\again": done)",
+          R"(pulsaro_test: FileCopy "absent" "c:\made\copy": failed: )",
+          R"(pulsaro_test: MakeDir "c:\made": failed, nothing left undone: )"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("PULSARO_TRACE=" + c.trace.value_or("(unset)"));
+        TempDrive t;
+        const ScopedEnv trace("PULSARO_TRACE", c.trace);
+        CapturedDiagnostics diagnostics;
+        setProgramTitle("pulsaro_test");
+        Action run;
+        run(KillFiles(R"(c:\nothing\*.*)"));
+        run(MakeDir(R"(c:\made)"));
+        run(RemoveDir(R"(c:\absent)"));
+        run(MakeDir(R"(c:\made\again)"));
+        run(FileCopy("absent", R"(c:\made\copy)"));
+        run(MakeDir(R"(c:\made)"));
+        EXPECT_TRUE(fs::is_directory(t.onDrive("made/again")));
+        EXPECT_EQ(run.failedSteps(), 4);
+        ASSERT_EQ(diagnostics.lines.size(), c.linesStartingWith.size());
+        for (std::size_t i = 0; i < diagnostics.lines.size(); ++i) {
+            EXPECT_EQ(diagnostics.lines[i].rfind(c.linesStartingWith[i], 0), 0u)
+                << diagnostics.lines[i];
+        }
+    }
 }
 
 TEST(GetTimer, CountsSecondsAndNeverGoesBack) {

@@ -114,7 +114,7 @@ TEST(Containment, Passo1NeverActsThroughALinkLeavingTheDrive) {
         for (const DistFile& f : kDistFiles) {
             if (refused(shape, f.source)) {
                 EXPECT_TRUE(anyLineHolds(diagnostics.lines,
-                                         {"FileCopy", f.source, "links outside the drive"}))
+                                         {"could not copy", f.source, "links outside the drive"}))
                     << f.source;
             } else {
                 EXPECT_EQ(readFile(t.onDrive(f.installed)), distContent(f.source, 1))
@@ -243,8 +243,8 @@ TEST(Containment, AFileWhereAFolderBelongsFailsOnlyTheStepsThatNeedIt) {
     run(FileCopy(layout::source::kUpdater, layout::kUpdater));
 
     ASSERT_EQ(diagnostics.lines.size(), 2u);
-    EXPECT_TRUE(anyLineHolds(diagnostics.lines, {"MakeDir", "QUORVIN"}));
-    EXPECT_TRUE(anyLineHolds(diagnostics.lines, {"FileCopy", "coordinate_minipad.txt"}));
+    EXPECT_TRUE(anyLineHolds(diagnostics.lines, {"could not make the folder", "QUORVIN"}));
+    EXPECT_TRUE(anyLineHolds(diagnostics.lines, {"could not copy", "coordinate_minipad.txt"}));
     EXPECT_EQ(readFile(t.onDrive("pulsaro_zentra/quorvin")), "a file, not a folder");
     EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra")),
               (std::vector<std::string>{"AAA_QV.xls", "_Pulsaro", "quorvin"}));

@@ -170,7 +170,7 @@ TEST(UpdaterFaults, AnApplicationThatCannotBeReplacedKeepsTheOutsideCopy) {
             << "the copy outside the install root is gone";
         EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/_Pulsaro")),
                   std::vector<std::string>{"pulsaro_zentra_update.exe"});
-        EXPECT_TRUE(anyLineHolds(diagnostics.lines, {"FileCopy", "pulsaro_zentra.exe"}));
+        EXPECT_TRUE(anyLineHolds(diagnostics.lines, {"could not copy", "pulsaro_zentra.exe"}));
     }
     if (!notTried.empty()) {
         GTEST_SKIP() << "not tried: " << notTried
@@ -212,7 +212,7 @@ TEST(UpdaterFaults, AFullDiskNeverCostsTheInstalledApplication) {
     };
     const Case cases[] = {
         {"the download does not fit", 768, "pulsaronew_zentra.exe"},
-        {"the staged copy does not fit", 1536, "FileCopy"},
+        {"the staged copy does not fit", 1536, "could not copy"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.description);

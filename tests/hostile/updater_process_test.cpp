@@ -1,8 +1,9 @@
 // The built programs as their own processes, in an environment set against them: the updater
-// without a display, with a display that goes away, ended by signals or killed outright, and two
-// at once on one installation; the setup ended by signals. Whatever happens, the installed
-// application is the old file or the new one, whole; what the updater says is true; and nothing it
-// made is left in the install tree, or, after SIGKILL, the next run takes it away.
+// without a display, with a display that goes away, on a drive too deep, ended by signals or
+// killed outright, and two at once on one installation; the setup ended by signals. Whatever
+// happens, the installed application is the old file or the new one, whole; what the updater says
+// is true; and nothing it made is left in the install tree, or, after SIGKILL, the next run takes
+// it away.
 
 #include "ftp_server.h"
 #include "process_support.h"
@@ -126,6 +127,55 @@ TEST(UpdaterWithoutDisplay, RunsTheUpdateAndWritesItsMessageToStandardError) {
                   told(c.serverUp ? texts::kUpdated : texts::kNotUpdated));
         expectTreeAfterRun(drives[i], c.serverUp ? newApp : oldApp, c.serverUp);
     }
+}
+
+// A drive folder so deep that the install tree's paths pass the system's limit (PATH_MAX): the
+// staging folder can still be opened, and so the download can be made in it, but no file in it
+// can be named. The updater says at the start that the drive is too deep, fails, keeps the old
+// application and leaves no download behind.
+TEST(UpdaterOnADeepDrive, SaysSoFailsAndLeavesNoDownloadBehind) {
+    constexpr std::size_t kDriveLength = 4060;  // _Pulsaro 4084 bytes long, the files in it 4103+
+    TempDrive t;
+    const std::string oldApp = patternBytes(200000, 61);
+    FtpServer server;
+    server.putFile(kRemoteApp, patternBytes(1 << 20, 62));
+    const DeepFolder drive(t.base(), kDriveLength);
+    ASSERT_EQ(drive.path().string().size(), kDriveLength);
+    fs::create_directories("pulsaro_zentra/_Pulsaro");
+    writeFile("pulsaro_zentra/Pulsaro_zentra.exe", oldApp);
+
+    const pid_t pid =
+        startInstalledUpdater(drive.path(), server.url(),
+                              {.standardError = standardErrorOf(t),
+                               .program = builtDistribution() / "pulsaro_zentra_update.exe"});
+    const std::optional<int> status = waitForEnd(pid);
+
+    ASSERT_TRUE(status.has_value()) << "the updater did not end";
+    EXPECT_EQ(exitCode(status), 1);
+    // What the updater said, its own lines only, the drive's four thousand bytes written short.
+    std::vector<std::string> said;
+    for (std::string line : linesOf(standardErrorOf(t))) {
+        if (!line.starts_with("pulsaro_update: ")) continue;
+        for (std::size_t at; (at = line.find(drive.path().native())) != std::string::npos;) {
+            line.replace(at, drive.path().native().size(), "<drive>");
+        }
+        said.push_back(line);
+    }
+    EXPECT_EQ(
+        said,
+        (std::vector<std::string>{
+            "pulsaro_update: the folder that stands for c:\\, <drive>, is too deep to work "
+            "in: the paths of the installation below it would pass this system's limit of "
+            "4096 bytes. Set PULSARO_DRIVE_C to a shorter folder.",
+            R"(pulsaro_update: could not copy "c:\pulsaro_zentra\_pulsaro\pulsaronew_zentra.exe" )"
+            R"(to "c:\pulsaro_zentra\_pulsaro\pulsaro_zentra.exe": )"
+            "<drive>/pulsaro_zentra/_Pulsaro/pulsaronew_zentra.exe: File name too long",
+            told(texts::kNotUpdated)[0]}));
+    EXPECT_EQ(listFolder("pulsaro_zentra"),
+              (std::vector<std::string>{"Pulsaro_zentra.exe", "_Pulsaro"}));
+    EXPECT_EQ(listFolder("pulsaro_zentra/_Pulsaro"), std::vector<std::string>{})
+        << "the download that could not be staged is gone";
+    EXPECT_TRUE(readFile("pulsaro_zentra/Pulsaro_zentra.exe") == oldApp);
 }
 
 // The display dies while the file is on its way: the program ends with status 1, without the new

@@ -1,8 +1,9 @@
-// Asked on the command line with --help or --version, each program answers and ends: no window,
-// no update, no registration, no start recorded.
+// Asked on the command line for help (--help, -h, /?) or --version, each program answers and
+// ends: no window, no update, no registration, no start recorded.
 
 #include "process_support.h"
 #include "temp_drive.h"
+#include "texts.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 
 namespace fs = std::filesystem;
 using namespace pulsaro::test;
+using pulsaro::texts::kServerUrl;
 
 namespace {
 
@@ -31,6 +33,8 @@ TEST(About, EveryProgramAnswersHelpAndVersionAndDoesNothingElse) {
     const Request requests[] = {
         {{"--version"}, false},
         {{"--help"}, true},
+        {{"-h"}, true},
+        {{"/?"}, true},
         {{"c:\\pulsaro_zentra\\MSINET.OCX", "--help", "--version"}, true},
     };
     TempDrive t;
@@ -69,6 +73,37 @@ TEST(About, EveryProgramAnswersHelpAndVersionAndDoesNothingElse) {
         << "the updater ran";
     EXPECT_EQ(readFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")), "installed");
     EXPECT_FALSE(fs::exists(marker)) << "the application recorded a start";
+}
+
+// The help names the command as it was typed, without its folder, whatever the file is called:
+// a link, or a launcher that starts the program by its own name.
+TEST(About, HelpNamesTheCommandAsTyped) {
+    TempDrive t;
+    for (const char* file : {"setup_pulsaro_zentra", "pulsaro_zentra_update.exe"}) {
+        SCOPED_TRACE(file);
+        const fs::path link = t.base() / "typed-name";
+        fs::create_symlink(builtDistribution() / file, link);
+        const Finished run = runToEnd(link, {"-h"}, {"DISPLAY", "WAYLAND_DISPLAY"});
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_TRUE(run.output.starts_with("Usage: typed-name [")) << run.output;
+        fs::remove(link);
+    }
+}
+
+// What a user needs to know before starting the updater: what it does, where, against which
+// server, how to point it elsewhere, and what its exit status says.
+TEST(About, TheUpdatersHelpSaysWhatWhereWhichServerAndWhatItsExitStatusMeans) {
+    const Finished run =
+        runToEnd(builtDistribution() / "pulsaro_zentra_update.exe", {"--help"}, {"DISPLAY"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    for (const std::string& part :
+         {std::string("downloads the newest pulsaro_zentra.exe"), std::string(kServerUrl),
+          std::string("c:\\pulsaro_zentra\\pulsaro_zentra.exe"), std::string("PULSARO_UPDATE_URL"),
+          std::string("PULSARO_DRIVE_C"), std::string("Exit status:\n"),
+          std::string("\n  0  the installed application is now the downloaded one\n"),
+          std::string("\n  1  it is not: the update failed")}) {
+        EXPECT_NE(run.output.find(part), std::string::npos) << part << " in:\n" << run.output;
+    }
 }
 
 }  // namespace

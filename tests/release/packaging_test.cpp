@@ -99,6 +99,11 @@ TEST(Installed, TheLauncherStartsTheSetupFromItsPrivateFolderWhichInstallsTheTre
         EXPECT_EQ(valid.output, "");
     }
     EXPECT_TRUE(holds(readFile(entry), "\nExec=pulsaro-zentra-setup\n"));
+    const Finished help = runToEnd(prefix / "bin" / "pulsaro-zentra-setup", {"--help"},
+                                   {"PATH=" + launcherPath, "DISPLAY", "WAYLAND_DISPLAY"});
+    EXPECT_EQ(help.exitCode, 0) << help.output;
+    EXPECT_TRUE(help.output.starts_with("Usage: pulsaro-zentra-setup ["))
+        << help.output << "the help names the command the user typed";
 
     // Started from elsewhere, as a menu starts it: the setup must still find its files.
     const Started setup(prefix / "bin" / "pulsaro-zentra-setup",
@@ -226,6 +231,77 @@ TEST(VendorFiles, TakeThePlaceOfTheStandInsAndAMissingOneStopsTheConfiguration) 
     EXPECT_TRUE(holds(readFile(build / "CPackConfig.cmake"),
                       "set(CPACK_DEBIAN_PACKAGE_RECOMMENDS \"wine\")"))
         << "the vendor's application is a Windows program: Wine is recommended";
+}
+
+// The .zip a Windows user receives: one folder with the two programs, the eleven files the setup
+// installs, a readme that says what to do and the licence, both with Windows' line ends.
+TEST(WindowsZip, HoldsTheDistributionAReadmeAndTheLicence) {
+    const fs::path windowsBuild = PULSARO_WINDOWS_BUILD_DIR;
+    if (windowsBuild.empty()) GTEST_SKIP() << "no Windows build: needs mingw-w64 and Wine";
+    TempDrive t;
+    const fs::path out = t.base() / "packages";
+    const Finished made = runToEnd(
+        PULSARO_CPACK, {"--config", windowsBuild / "CPackConfig.cmake", "-B", out.string()});
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    const std::string folder = "pulsaro-zentra-" + kVersion + "-windows/";
+    const fs::path zip = out / ("pulsaro-zentra-" + kVersion + "-windows.zip");
+
+    const Finished listed = runToEnd(PULSARO_CMAKE, {"-E", "tar", "tf", zip});
+    ASSERT_EQ(listed.exitCode, 0) << listed.output;
+    std::vector<std::string> names = lines(listed.output);
+    std::erase_if(names, [](const std::string& name) { return name.ends_with("/"); });
+    std::vector<std::string> expected;
+    for (const char* name : {"setup_pulsaro_zentra.exe", "README.txt", "LICENSE.txt"}) {
+        expected.push_back(folder + name);
+    }
+    for (const DistFile& f : kDistFiles) expected.push_back(folder + f.source);
+    std::ranges::sort(names);
+    std::ranges::sort(expected);
+    EXPECT_EQ(names, expected);
+
+    const Finished unpacked = runToEnd(PULSARO_CMAKE, {"-E", "tar", "xf", zip}, {}, t.base());
+    ASSERT_EQ(unpacked.exitCode, 0) << unpacked.output;
+    const std::string readme = readFile(t.base() / folder / "README.txt");
+    for (const char* says :
+         {"Unpack the whole .zip", "run setup_pulsaro_zentra.exe from there", "\"Passo 1\"",
+          "\"Passo 2\"", "\"Avvia Pulsaro\"",
+          "run C:\\pulsaro_zentra\\_pulsaro\\pulsaro_zentra_update.exe", "LICENSE.txt"}) {
+        EXPECT_TRUE(holds(readme, says)) << says;
+    }
+    std::string licence = readFile(t.base() / folder / "LICENSE.txt");
+    for (const std::string* text : std::initializer_list<const std::string*>{&readme, &licence}) {
+        EXPECT_EQ(std::ranges::count(*text, '\n'), std::ranges::count(*text, '\r'))
+            << "every line ends in CR LF";
+    }
+    std::erase(licence, '\r');
+    EXPECT_EQ(licence, readFile(fs::path(PULSARO_SOURCE_DIR) / "LICENSE"));
+}
+
+// The .zip needs none of the test tools: a Windows build without the tests configures where
+// GoogleTest is nowhere to be found (with the tests it does not), and can make the package.
+TEST(WindowsZip, ItsBuildNeedsNoTestTools) {
+    const std::string crossPath =
+        pathHolding({"x86_64-w64-mingw32-g++-posix", "x86_64-w64-mingw32-windres", "python3"});
+    if (std::string(PULSARO_WINDOWS_BUILD_DIR).empty() || crossPath.empty()) {
+        GTEST_SKIP() << "no Windows build: needs mingw-w64 and Wine";
+    }
+    TempDrive t;
+    for (const bool testing : {false, true}) {
+        SCOPED_TRACE(testing ? "with the tests" : "without the tests");
+        const fs::path build = t.base() / (testing ? "with" : "without");
+        const Finished configured =
+            runToEnd(PULSARO_CMAKE,
+                     {"-S", PULSARO_SOURCE_DIR, "-B", build.string(), "-G", PULSARO_GENERATOR,
+                      "-DCMAKE_MAKE_PROGRAM=" PULSARO_MAKE_PROGRAM,
+                      "-DCMAKE_TOOLCHAIN_FILE=" PULSARO_SOURCE_DIR "/cmake/mingw-w64-x86_64.cmake",
+                      testing ? "-DBUILD_TESTING=ON" : "-DBUILD_TESTING=OFF",
+                      "-DPULSARO_GTEST_SOURCE_DIR=" + (t.base() / "no-googletest").string()},
+                     {"PATH=" + crossPath});
+        EXPECT_EQ(configured.exitCode == 0, !testing) << configured.output;
+        if (!testing) {
+            EXPECT_TRUE(holds(readFile(build / "build.ninja"), "\nbuild package: "));
+        }
+    }
 }
 
 }  // namespace

@@ -61,8 +61,9 @@ TEST_F(RegisterAndStart, StartWithNothingInstalledShowsTheMessageThenFailsSilent
     ASSERT_EQ(box.messages.size(), 1);
     EXPECT_EQ(box.messages[0], kStartMessage);
     ASSERT_EQ(diagnostics.lines.size(), 1u);
-    EXPECT_NE(diagnostics.lines[0].find(R"(Shell "c:\pulsaro_zentra\Pulsaro_zentra.exe")"),
-              std::string::npos)
+    EXPECT_EQ(diagnostics.lines[0].rfind(
+                  R"(pulsaro_setup: could not start "c:\pulsaro_zentra\Pulsaro_zentra.exe": )", 0),
+              0u)
         << diagnostics.lines[0];
     EXPECT_TRUE(form.isVisible()) << "the setup stays open";
 }

@@ -9,6 +9,13 @@
 
 namespace pulsaro::test {
 
+// What the server does on the control connection once a file's data connection has ended.
+enum class AfterData {
+    Reply,    // the final reply, as a sound server does
+    Silence,  // nothing more, the control connection kept open
+    Close,    // the control connection closed without a reply
+};
+
 // How the fixture FTP server (ftp_server.py) departs from a plain, well-behaved one; all off by
 // default. Every member has an initializer, so that a case names only the faults it injects:
 // FtpFaults{.announceNoSize = true, .cutAfterBytes = 1000}.
@@ -28,6 +35,9 @@ struct FtpFaults {
     std::string silentOn{};     // a command never answered; "BANNER": never greets
     std::string longReplyAt{};  // a reply preceded by a line of longReplyLength chars
     std::size_t longReplyLength = 70000;
+    AfterData afterData = AfterData::Reply;
+    std::optional<std::int64_t> dieAfterBytes{};  // the server process ends abruptly there
+    bool ipv6 = false;                            // listens on ::1 instead of 127.0.0.1
 };
 
 // The options that make ftp_server.py depart from a plain server so.
@@ -57,6 +67,11 @@ inline std::vector<std::string> ftpServerOptions(const FtpFaults& faults) {
         add("--long-reply-at", faults.longReplyAt);
         add("--long-reply-length", faults.longReplyLength);
     }
+    if (faults.afterData != AfterData::Reply) {
+        add("--after-data", faults.afterData == AfterData::Silence ? "silence" : "close");
+    }
+    if (faults.dieAfterBytes) add("--die-after", *faults.dieAfterBytes);
+    if (faults.ipv6) options.emplace_back("--ipv6");
     return options;
 }
 

@@ -14,9 +14,11 @@ namespace fs = std::filesystem;
 namespace pulsaro::test {
 namespace {
 
-QStringList argumentsFor(const fs::path& root, const FtpFaults& faults) {
+QStringList argumentsFor(const fs::path& root, const fs::path& connectionsFile,
+                         const FtpFaults& faults) {
     QStringList args{QStringLiteral(PULSARO_FTP_SERVER_SCRIPT), "--root",
-                     QString::fromStdString(root.string())};
+                     QString::fromStdString(root.string()), "--connections-file",
+                     QString::fromStdString(connectionsFile.string())};
     for (const std::string& option : ftpServerOptions(faults)) {
         args << QString::fromStdString(option);
     }
@@ -42,12 +44,16 @@ int readPortLine(QProcess& process) {
 
 }  // namespace
 
-FtpServer::FtpServer(const FtpFaults& faults) {
+FtpServer::FtpServer(const FtpFaults& faults) : ipv6_(faults.ipv6) {
     std::string templ = (fs::temp_directory_path() / "pulsaro-ftp-XXXXXX").string();
     if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
-    root_ = templ;
+    folder_ = templ;
+    root_ = folder_ / "root";
+    connectionsFile_ = folder_ / "connections";
+    fs::create_directory(root_);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(QStringLiteral(PULSARO_SYSTEM_PYTHON), argumentsFor(root_, faults));
+    process_.start(QStringLiteral(PULSARO_SYSTEM_PYTHON),
+                   argumentsFor(root_, connectionsFile_, faults));
     try {
         if (!process_.waitForStarted(10000)) {
             throw std::runtime_error("cannot start the fixture FTP server: " +
@@ -70,11 +76,11 @@ void FtpServer::stop() {
         process_.waitForFinished(10000);
     }
     std::error_code ec;
-    fs::remove_all(root_, ec);
+    fs::remove_all(folder_, ec);
 }
 
 std::string FtpServer::url() const {
-    return "ftp://127.0.0.1:" + std::to_string(port_);
+    return std::string(ipv6_ ? "ftp://[::1]:" : "ftp://127.0.0.1:") + std::to_string(port_);
 }
 
 void FtpServer::putFile(std::string_view remotePath, std::string_view bytes) const {

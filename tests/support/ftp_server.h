@@ -10,8 +10,8 @@
 
 namespace pulsaro::test {
 
-// A real FTP server on 127.0.0.1 at a free port, serving a fresh temporary folder to the
-// updater's account. Stopped (by its process id) and its folder removed when the object goes.
+// A real FTP server on 127.0.0.1 (or ::1) at a free port, serving a fresh temporary folder to the
+// updater's account. Stopped (by its process id) and its folders removed when the object goes.
 class FtpServer {
   public:
     explicit FtpServer(const FtpFaults& faults = {});
@@ -19,10 +19,12 @@ class FtpServer {
     FtpServer(const FtpServer&) = delete;
     FtpServer& operator=(const FtpServer&) = delete;
 
-    // "ftp://127.0.0.1:<port>"
+    // "ftp://127.0.0.1:<port>", or "ftp://[::1]:<port>"
     std::string url() const;
     int port() const { return port_; }
     const std::filesystem::path& root() const { return root_; }
+    // Holds the number of connections (control and data) the server has open.
+    const std::filesystem::path& connectionsFile() const { return connectionsFile_; }
 
     // Places a file on the server; remotePath starts with "/".
     void putFile(std::string_view remotePath, std::string_view bytes) const;
@@ -30,7 +32,10 @@ class FtpServer {
   private:
     void stop();
 
+    std::filesystem::path folder_;
     std::filesystem::path root_;
+    std::filesystem::path connectionsFile_;
+    bool ipv6_ = false;
     QProcess process_;
     int port_ = 0;
 };

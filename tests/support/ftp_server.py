@@ -1,9 +1,11 @@
 #!/usr/bin/python3
 """A loopback FTP server for the tests, with faults a real server or network may show.
 
-Listens on 127.0.0.1 at a free port, prints "PORT <number>" on standard output once it accepts
-connections, and serves the given root folder to one account. It ends when its standard input
-closes, so that it never outlives the test that started it.
+Listens on 127.0.0.1 (or ::1) at a free port, prints "PORT <number>" on standard output once it
+accepts connections, and serves the given root folder to one account. It ends when its standard
+input closes, so that it never outlives the test that started it. With --connections-file it
+keeps the number of connections it holds open (control and data) in that file, so that a test
+on any host can tell whether its client closed them.
 """
 
 import argparse
@@ -51,6 +53,15 @@ def parse_arguments():
                         help="precede the reply to this command (BANNER: the greeting) by a "
                              "continuation line of --long-reply-length characters")
     parser.add_argument("--long-reply-length", type=int, default=70000)
+    parser.add_argument("--after-data", choices=("reply", "silence", "close"), default="reply",
+                        help="once a file's data connection has ended (whole, cut or dropped): "
+                             "send the final reply (default), say nothing more while keeping the "
+                             "control connection open, or close it without a reply")
+    parser.add_argument("--die-after", type=int, metavar="BYTES",
+                        help="end the server process abruptly after sending this many bytes")
+    parser.add_argument("--ipv6", action="store_true", help="listen on ::1, not 127.0.0.1")
+    parser.add_argument("--connections-file", metavar="PATH",
+                        help="keep the number of open connections in this file")
     parser.add_argument("--login-folder", default="/", metavar="PATH",
                         help="the folder a login lands in, instead of /")
     parser.add_argument("--verbose", action="store_true", help="log the FTP dialogue on stderr")
@@ -69,17 +80,60 @@ def make_authorizer(args):
     return authorizer
 
 
-def make_data_handler(args):
+class ConnectionCount:
+    """The connections the server holds open, kept in a file when one is named."""
+
+    def __init__(self, path):
+        self._path = path
+        self._open = 0
+        self._write()
+
+    def opened(self):
+        self._open += 1
+        self._write()
+
+    def closed(self):
+        self._open -= 1
+        self._write()
+
+    def _write(self):
+        if self._path:
+            # Replaced whole, so that a reader never sees it half written.
+            with open(self._path + ".new", "w") as count:
+                count.write("%d\n" % self._open)
+            os.replace(self._path + ".new", self._path)
+
+
+def make_data_handler(args, connections):
     class DataHandler(DTPHandler):
         _grown = False
+
+        def __init__(self, sock, cmd_channel):
+            connections.opened()
+            super().__init__(sock, cmd_channel)
+
+        def close(self):
+            if not self._closed:
+                connections.closed()
+                if self.file_obj is not None and args.after_data != "reply":
+                    self._resp = ()
+                    if args.after_data == "close":
+                        self.ioloop.call_later(0, self.cmd_channel.close)
+            super().close()
 
         def use_sendfile(self):
             # sendfile() would bypass send(), where the data faults are made.
             shaped = (args.drop_after is not None or args.stall_after is not None or args.rate
-                      or args.cut_after is not None or args.grow_while_sending)
+                      or args.cut_after is not None or args.grow_while_sending
+                      or args.die_after is not None)
             return not shaped and super().use_sendfile()
 
         def send(self, data):
+            if args.die_after is not None:
+                room = args.die_after - self.tot_bytes_sent
+                if room <= 0:
+                    os._exit(3)
+                data = data[:room]
             if args.grow_while_sending and not self._grown:
                 self._grown = True
                 with open(self.file_obj.name, "ab") as grown:
@@ -119,13 +173,22 @@ def make_data_handler(args):
     return DataHandler
 
 
-def make_control_handler(args):
+def make_control_handler(args, connections):
     class ControlHandler(FTPHandler):
         authorizer = make_authorizer(args)
-        dtp_handler = make_data_handler(args)
+        dtp_handler = make_data_handler(args, connections)
         banner = "fixture ready."
         auth_failed_timeout = 0.1
         _command = "BANNER"
+
+        def __init__(self, conn, server, ioloop=None):
+            connections.opened()
+            super().__init__(conn, server, ioloop)
+
+        def close(self):
+            if not self._closed:
+                connections.closed()
+            super().close()
 
         def handle(self):
             if args.silent_on.upper() != "BANNER":
@@ -177,7 +240,9 @@ def main():
     args = parse_arguments()
     logging.basicConfig(level=logging.DEBUG if args.verbose else logging.CRITICAL,
                         stream=sys.stderr)
-    server = FTPServer(("127.0.0.1", 0), make_control_handler(args))
+    connections = ConnectionCount(args.connections_file)
+    address = "::1" if args.ipv6 else "127.0.0.1"
+    server = FTPServer((address, 0), make_control_handler(args, connections))
     threading.Thread(target=exit_when_input_closes, daemon=True).start()
     print("PORT %d" % server.socket.getsockname()[1], flush=True)
     server.serve_forever(handle_exit=False)

@@ -24,11 +24,10 @@ enum class TransferFailure {
     RemoteFileMissing,
     CannotConnect,
     CutShort,
-    TimedOut,
 };
 
-// How a faulty request ends: a transfer library's failure, or one of the download sink's rules,
-// which are the same on every host.
+// How a faulty request ends: a transfer library's failure, or one of the component's own rules
+// (the download sink's and the request time-out's), which are the same on every host.
 using InetFailure = std::variant<TransferFailure, FailedRule>;
 
 struct InetFaultCase {
@@ -45,12 +44,17 @@ inline void PrintTo(const InetFaultCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-// The remote file the cases put on the server is 3 MiB, so a cut after 1 MiB is part-way.
+// The remote file the cases put on the server is 3 MiB, so a cut after 1 MiB is part-way. A case
+// that waits for the request time-out sets a short one; a silent server is one that says
+// nothing for that long. Two set one longer than the 30 s after which WinINet (under Wine) stops
+// waiting for a reply by itself, once for a command and once for the final reply: that must not
+// end a request, nor let it go on, before its time-out has passed.
 inline const std::vector<InetFaultCase>& inetFaultCases() {
     using std::chrono::seconds;
     using F = TransferFailure;
     using R = FailedRule;
     constexpr std::int64_t kPartWay = 1 << 20;
+    constexpr seconds kBeyondWinInetsOwnWait(33);
     static const std::vector<InetFaultCase> cases = {
         {"LoginRefused", {.refuseLogin = true}, F::LoginDenied},
         {"WrongPassword", {}, F::LoginDenied, seconds(60), texts::kRemoteFile.data(), "wrong"},
@@ -69,11 +73,30 @@ inline const std::vector<InetFaultCase>& inetFaultCases() {
          true},
         {"DroppedPartWay", {.dropAfterBytes = kPartWay}, F::CutShort},
         {"DroppedBeforeAnyByte", {.dropAfterBytes = 0}, F::CutShort},
-        {"StalledBeforeAnyByte", {.stallAfterBytes = 0}, F::TimedOut, seconds(1)},
-        {"StalledPartWay", {.stallAfterBytes = kPartWay}, F::TimedOut, seconds(1)},
-        {"NeverGreets", {.silentOn = "BANNER"}, F::TimedOut, seconds(1)},
-        {"NeverAnswersLogin", {.silentOn = "PASS"}, F::TimedOut, seconds(1)},
-        {"NeverConfirmsTransfer", {.silentOn = "RETR"}, F::TimedOut, seconds(1)},
+        {"StalledBeforeAnyByte", {.stallAfterBytes = 0}, R::TimedOut, seconds(1)},
+        {"StalledPartWay", {.stallAfterBytes = kPartWay}, R::TimedOut, seconds(1)},
+        {"NeverGreets", {.silentOn = "BANNER"}, R::TimedOut, seconds(1)},
+        {"NeverAnswersLogin", {.silentOn = "PASS"}, R::TimedOut, seconds(1)},
+        // Going on after a command left unanswered would take its late reply for the next one's.
+        {"NeverAnswersSize", {.silentOn = "SIZE"}, R::TimedOut, kBeyondWinInetsOwnWait},
+        {"NeverConfirmsTransfer", {.silentOn = "RETR"}, R::TimedOut, seconds(1)},
+        // One byte every half second: never silent for the time-out, far below its floor.
+        {"TrickleBelowTheFloor", {.bytesPerSecond = 2}, R::TooSlow, seconds(3)},
+        // With no size stated, only the server's final success reply says the file is whole.
+        {"NoSizeDroppedPartWayThenControlClosed",
+         {.dropAfterBytes = kPartWay, .announceNoSize = true, .afterData = AfterData::Close},
+         R::Unconfirmed},
+        {"NoSizeDroppedPartWayThenSilence",
+         {.dropAfterBytes = kPartWay, .announceNoSize = true, .afterData = AfterData::Silence},
+         R::TimedOut,
+         kBeyondWinInetsOwnWait},
+        {"NoSizeServerKilledPartWay",
+         {.announceNoSize = true, .dieAfterBytes = kPartWay},
+         R::Unconfirmed},
+        {"NoSizeAllBytesThenSilence",
+         {.announceNoSize = true, .afterData = AfterData::Silence},
+         R::TimedOut,
+         seconds(2)},
         {"AnnouncesMoreThanItSends", {.sizeDelta = 1000}, R::ShorterThanAnnounced},
         {"SendsMoreThanItAnnounced", {.sizeDelta = -1000}, R::LongerThanAnnounced},
         {"NoSizeReplyCutShortReportedCompleteOpeningStatesSize",
@@ -97,11 +120,13 @@ inline const std::vector<InetFaultCase>& inetFaultCases() {
     return cases;
 }
 
-// A server that states the file's size loosely, or not at all: the file arrives as the server
-// sent it (cut where it cuts it, grown by what it adds), since no size it stated says otherwise.
+// A server that states the file's size loosely, or not at all, or never confirms a file whose
+// every stated size holds: the file arrives as the server sent it (cut where it cuts it, grown by
+// what it adds), since no size it stated says otherwise.
 struct ArrivingCase {
     const char* name;
     FtpFaults faults;
+    std::chrono::milliseconds requestTimeout = std::chrono::seconds(60);
 };
 
 inline void PrintTo(const ArrivingCase& c, std::ostream* out) {
@@ -117,6 +142,13 @@ inline const std::vector<ArrivingCase>& arrivingCases() {
         {"NoSizeStatedCutShortReportedComplete",
          {.announceNoSize = true, .cutAfterBytes = 1 << 20}},
         {"NoSizeStatedFileGrowsWhileSent", {.announceNoSize = true, .growWhileSending = 1000}},
+        {"SizeStatedAllBytesThenSilence",
+         {.afterData = AfterData::Silence},
+         std::chrono::seconds(2)},
+        {"SizeStatedAllBytesThenControlClosed", {.afterData = AfterData::Close}},
+        {"OpeningReplyStatesTheSizeAllBytesThenSilence",
+         {.announceNoSize = true, .openingSizeDelta = 0, .afterData = AfterData::Silence},
+         std::chrono::seconds(2)},
     };
     return cases;
 }
@@ -135,10 +167,11 @@ inline const std::vector<ServedInetTest>& servedInetTests() {
         {"SchemeVerbAndLocalPathAreReadIgnoringCase", {}},
         {"EmptyUrlArgumentUsesTheUrlProperty", {}},
         {"FailedRequestLeavesAnExistingFileAsItWas", {.dropAfterBytes = 1 << 20}},
-        {"SlowButMovingTransferIsNotCut", {.bytesPerSecond = 100000}},
+        {"SlowButMovingTransferIsNotCut", {.bytesPerSecond = 10000}},
         {"CancelEndsTheRequestAndLeavesNoFile", {.bytesPerSecond = 500000}},
         {"ExecuteWhileExecutingIsRefusedAndTheRunningRequestGoesOn", {}},
         {"RequestsThatCannotStartEndAtOnce", {}},
+        {"Ipv6LiteralServerAddress", {.ipv6 = true}},
     };
     return tests;
 }

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -118,12 +119,47 @@ std::uintmax_t bytesOpenIn(pid_t pid, const fs::path& folder) {
     return total;
 }
 
+DeepFolder::DeepFolder(const fs::path& base, std::size_t length)
+    : path_(base), previous_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (::chdir(base.c_str()) != 0) return;
+    constexpr std::size_t kStep = 200;  // a folder name well within the system's limit
+    while (path_.string().size() < length) {
+        const std::size_t remaining = length - path_.string().size();  // a "/" and a name
+        std::size_t name = remaining - 1;
+        // No step may leave room for a "/" alone.
+        if (name > kStep) name = remaining - kStep - 1 == 1 ? kStep - 1 : kStep;
+        const std::string step(name, 'd');
+        if (name == 0 || ::mkdir(step.c_str(), 0700) != 0) return;
+        if (::chdir(step.c_str()) != 0) {
+            ::rmdir(step.c_str());
+            return;
+        }
+        steps_.push_back(step);
+        path_ /= step;
+    }
+}
+
+DeepFolder::~DeepFolder() {
+    std::error_code ec;
+    if (!steps_.empty()) {
+        for (const auto& entry : fs::directory_iterator(".", ec)) fs::remove_all(entry.path(), ec);
+    }
+    for (auto step = steps_.rbegin(); step != steps_.rend(); ++step) {
+        if (::chdir("..") != 0) break;
+        ::rmdir(step->c_str());
+    }
+    if (previous_ >= 0 && ::fchdir(previous_) == 0) ::close(previous_);
+}
+
 pid_t startInstalledUpdater(const fs::path& drive, const std::string& url,
                             const UpdaterStart& how) {
-    const fs::path staging = drive / "pulsaro_zentra" / "_Pulsaro";
-    fs::create_directories(staging);
-    const fs::path program = staging / "pulsaro_zentra_update.exe";
-    if (!fs::exists(program)) fs::copy_file(builtDistribution() / program.filename(), program);
+    fs::path program = how.program;
+    if (program.empty()) {
+        const fs::path staging = drive / "pulsaro_zentra" / "_Pulsaro";
+        fs::create_directories(staging);
+        program = staging / "pulsaro_zentra_update.exe";
+        if (!fs::exists(program)) fs::copy_file(builtDistribution() / program.filename(), program);
+    }
     const pid_t pid = ::fork();
     if (pid == 0) {
         setenv("PULSARO_DRIVE_C", drive.c_str(), 1);

@@ -64,14 +64,35 @@ class ClosedPort {
 // download or a copy into that folder has come.
 std::uintmax_t bytesOpenIn(pid_t pid, const std::filesystem::path& folder);
 
+// A folder nested below `base` until its path is `length` bytes long, past what the system lets
+// a path reach (PATH_MAX) if need be; made and removed with steps relative to the current folder,
+// the only way to reach such depths. While the object lives the current folder is the deep one,
+// so that the test reaches what lies there by short relative paths; the previous current folder
+// is restored when it goes.
+class DeepFolder {
+  public:
+    DeepFolder(const std::filesystem::path& base, std::size_t length);
+    ~DeepFolder();
+    DeepFolder(const DeepFolder&) = delete;
+    DeepFolder& operator=(const DeepFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+    std::vector<std::string> steps_;  // the folders made, outermost first
+    int previous_ = -1;               // the current folder before, open
+};
+
 // How a started updater meets the desktop, and where what it writes on standard error goes.
 struct UpdaterStart {
     std::string display{};                  // an X display ":N"; empty: no display whatever
     std::filesystem::path standardError{};  // empty: this process's standard error
+    std::filesystem::path program{};        // empty: the updater installed on the drive
 };
 
-// Installs the built updater on the drive (host folder) as the setup does, unless it is there,
-// and starts it from there as its own process against a server.
+// Installs the built updater on the drive (host folder) as the setup does, unless it is there or
+// another program is named, and starts it as its own process against a server.
 pid_t startInstalledUpdater(const std::filesystem::path& drive, const std::string& url,
                             const UpdaterStart& how = {});
 

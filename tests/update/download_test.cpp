@@ -70,7 +70,9 @@ TEST_F(DownloadTest, RefusedLoginLeavesNoFileAndOneFailedStep) {
 
     EXPECT_EQ(run.failedSteps(), 1);
     ASSERT_EQ(diagnostics.lines.size(), 1u);
-    EXPECT_NE(diagnostics.lines[0].find("Execute"), std::string::npos) << diagnostics.lines[0];
+    EXPECT_NE(diagnostics.lines[0].find(": could not download \"/pulsarozentra.example/"),
+              std::string::npos)
+        << diagnostics.lines[0];
     EXPECT_FALSE(form.Inet1.StillExecuting());
     EXPECT_EQ(listFolder(staging()), std::vector<std::string>{});
 }

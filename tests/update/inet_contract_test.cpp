@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -32,13 +33,28 @@ std::string getCommand(const std::string& local = kLocal) {
     return "get  " + kRemote + " " + local;
 }
 
-// Handles events until the request has ended; false if it still runs after the limit.
-bool waitForEnd(const Inet& inet, std::chrono::milliseconds limit = 10s) {
+// Handles events until the request has ended; false if it still runs after the limit. Every
+// request here ends by itself within seconds (the slowest case, a slow transfer, in about ten; a
+// case that waits for its time-out a few seconds after it), and the wait ends with it; the limit
+// only stops a request that would never end, so it leaves a loaded machine plenty of room.
+bool waitForEnd(const Inet& inet, std::chrono::milliseconds limit = 90s) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (inet.StillExecuting() && std::chrono::steady_clock::now() < deadline) {
         DoEventsWaiting(50ms);
     }
     return !inet.StillExecuting();
+}
+
+// Whether the server sees every connection closed, as it counts them. A connection closed by the
+// component reaches that count only once the server's loop has run, which a loaded machine may
+// delay; the wait ends as soon as the count is zero, so its bound is generous.
+bool serverSeesNoConnection(const InetTestServer& server) {
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (server.openConnections() != 0) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        DoEventsWaiting(20ms);
+    }
+    return true;
 }
 
 const FtpFaults& servedFaults(const std::string& test) {
@@ -81,7 +97,6 @@ TEST_F(InetTest, FilesArriveByteIdentical) {
     for (const std::size_t size :
          {std::size_t{0}, std::size_t{1}, std::size_t{(3 << 20) + 7}, std::size_t{24 << 20}}) {
         SCOPED_TRACE(size);
-        const std::optional<std::size_t> connectionsBefore = openConnections();
         const std::string bytes = patternBytes(size, static_cast<unsigned>(size));
         server->putFile(kRemote, bytes);
 
@@ -90,7 +105,7 @@ TEST_F(InetTest, FilesArriveByteIdentical) {
         EXPECT_TRUE(inet.Outcome().ok()) << inet.Outcome().reason();
         EXPECT_EQ(listFolder(staging()), std::vector<std::string>{"pulsaronew_zentra.exe"});
         EXPECT_TRUE(readFile(target()) == bytes);
-        EXPECT_EQ(openConnections(), connectionsBefore) << "a connection was left open";
+        EXPECT_TRUE(serverSeesNoConnection(*server)) << "a connection was left open";
         fs::remove(target());
     }
 }
@@ -152,11 +167,14 @@ TEST_F(InetTest, FailedRequestLeavesAnExistingFileAsItWas) {
     EXPECT_EQ(listFolder(staging()), std::vector<std::string>{"pulsaronew_zentra.exe"});
 }
 
-// Slower than the request time-out allows for the whole file, but never quiet for that long.
+// Twice as long as the request time-out and ten times its floor (1 KiB a second): neither a
+// request's length nor a slow pace cuts a transfer above the floor. The time-out is generous
+// for a test, so that no pause of a loaded machine (the server's or this program's) passes for
+// silence or for a trickle.
 TEST_F(InetTest, SlowButMovingTransferIsNotCut) {
-    const std::string bytes = patternBytes(250000, 6);
+    const std::string bytes = patternBytes(100000, 6);  // ten seconds at the server's pace
     server->putFile(kRemote, bytes);
-    inet.setRequestTimeout(1s);
+    inet.setRequestTimeout(5s);
 
     fetch(server->url());
 
@@ -166,7 +184,6 @@ TEST_F(InetTest, SlowButMovingTransferIsNotCut) {
 
 TEST_F(InetTest, CancelEndsTheRequestAndLeavesNoFile) {
     server->putFile(kRemote, patternBytes(4 << 20, 7));
-    const std::optional<std::size_t> connectionsBefore = openConnections();
 
     ASSERT_TRUE(inet.Execute(server->url(), getCommand()).ok());
     const auto deadline = std::chrono::steady_clock::now() + 10s;
@@ -180,7 +197,7 @@ TEST_F(InetTest, CancelEndsTheRequestAndLeavesNoFile) {
     EXPECT_FALSE(inet.StillExecuting());
     EXPECT_EQ(inet.Outcome().code(), ErrorCode::rule(FailedRule::Cancelled));
     EXPECT_EQ(listFolder(staging()), std::vector<std::string>{});
-    EXPECT_EQ(openConnections(), connectionsBefore);
+    EXPECT_TRUE(serverSeesNoConnection(*server)) << "a connection was left open";
     // Whatever was still on its way is thrown away, not written.
     for (int i = 0; i < 10; ++i) DoEventsWaiting(20ms);
     EXPECT_EQ(listFolder(staging()), std::vector<std::string>{});
@@ -227,6 +244,27 @@ TEST_F(InetTest, RequestsThatCannotStartEndAtOnce) {
     EXPECT_EQ(listFolder(staging()), std::vector<std::string>{});
 }
 
+// A literal IPv6 address names the server as a host name does. Where the host's transfer
+// library cannot reach one, the test holds it to that known limit instead, and says so: the
+// request fails the way the limit does and leaves nothing.
+TEST_F(InetTest, Ipv6LiteralServerAddress) {
+    ASSERT_TRUE(server->url().starts_with("ftp://[::1]:")) << server->url();
+    server->putFile(kRemote, "payload");
+
+    fetch(server->url());
+
+    if (const std::optional<HostLimit> limit = ipv6Limit()) {
+        std::cout << "[   NOTE   ] IPv6 is not tried here: " << limit->why << "\n";
+        RecordProperty("limit", limit->why);
+        EXPECT_EQ(inet.Outcome().code(), limit->code) << inet.Outcome().reason();
+        EXPECT_EQ(listFolder(staging()), std::vector<std::string>{});
+        return;
+    }
+    EXPECT_TRUE(inet.Outcome().ok()) << inet.Outcome().reason();
+    EXPECT_EQ(readFile(target()), "payload");
+    EXPECT_EQ(listFolder(staging()), std::vector<std::string>{"pulsaronew_zentra.exe"});
+}
+
 class InetFaultTest : public InetTest, public ::testing::WithParamInterface<InetFaultCase> {
   protected:
     void SetUp() override { server.emplace(GetParam().faults, !GetParam().nothingListening); }
@@ -261,6 +299,7 @@ TEST_P(InetArrivingTest, FileArrivesAsTheServerSentIt) {
     const FtpFaults& faults = GetParam().faults;
     const std::string bytes = patternBytes(3 << 20, 8);
     server->putFile(kRemote, bytes);
+    inet.setRequestTimeout(GetParam().requestTimeout);
 
     fetch(server->url());
 

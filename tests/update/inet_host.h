@@ -16,8 +16,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -42,17 +44,33 @@ class InetTestServer {
     std::string url() const;
     // Places a file on the server; remotePath starts with "/".
     void putFile(std::string_view remotePath, std::string_view bytes) const;
+    // The connections (control and data) the server holds open, as it counts them.
+    std::size_t openConnections() const;
 
   private:
     struct State;
     std::unique_ptr<State> state_;
 };
 
+// The number the fixture server keeps in its connections file (ftp_server.py).
+inline std::size_t connectionsCountedIn(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::size_t count = 0;
+    if (!(in >> count)) throw std::runtime_error("cannot read " + file.string());
+    return count;
+}
+
 // The code the host's component ends a request with, for each kind of failure.
 ErrorCode expectedCode(TransferFailure failure);
 
-// The network connections the test process holds, where the host lets a test count them.
-std::optional<std::size_t> openConnections();
+// A request the host's transfer library cannot make: how the request ends instead, and why.
+struct HostLimit {
+    ErrorCode code;
+    std::string why;
+};
+
+// Where the host cannot fetch from a literal IPv6 address; nothing where it can.
+std::optional<HostLimit> ipv6Limit();
 
 // The bytes the test process is writing into files in the folder, named or not.
 std::uintmax_t bytesBeingWrittenIn(const std::filesystem::path& folder);

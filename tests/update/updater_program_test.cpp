@@ -49,12 +49,39 @@ struct ProgramRun {
     const char* name;
     bool serverUp;
     int expectedStatus;
+    std::optional<std::string> trace;
+    std::vector<std::string> linesStartingWith;  // on standard error
 };
 
 // The message is answered with a key press, as a person would; the exit status tells the caller
-// whether the application was really replaced.
+// whether the application was really replaced. A good run says nothing on standard error; a
+// failed one says what it could not do; a traced one, every step.
 TEST(UpdaterProgram, AnswersThroughItsMessageAndExitStatus) {
-    const ProgramRun runs[] = {{"server up", true, 0}, {"server down", false, 1}};
+    const ProgramRun runs[] = {
+        {"server up", true, 0, std::nullopt, {}},
+        {"server down",
+         false,
+         1,
+         std::nullopt,
+         {"pulsaro_update: could not download \"/pulsarozentra.example/mdb-database/_pulsaro/"
+          "pulsaro_zentra.exe\" from \"ftp://127.0.0.1:",
+          R"(pulsaro_update: could not copy "c:\pulsaro_zentra\_pulsaro\pulsaronew_zentra.exe" to )"}},
+        {"server up, traced",
+         true,
+         0,
+         "1",
+         {R"(pulsaro_update: ExclusiveLock "c:\pulsaro_zentra\_pulsaro\pulsaro_zentra_update.lock": done)",
+          R"(pulsaro_update: KillFiles "c:\pulsaro_zentra\_pulsaro\pulsaronew_zentra.exe": failed, nothing left undone: )",
+          R"(pulsaro_update: KillFiles "c:\pulsaro_zentra\_pulsaro\pulsaro_zentra.exe": failed, nothing left undone: )",
+          "pulsaro_update: WaitUntilIdle: done", "pulsaro_update: Execute \"ftp://127.0.0.1:",
+          "pulsaro_update: WaitUntilIdle: done", "pulsaro_update: WaitUntilIdle: done",
+          R"(pulsaro_update: FileCopy "c:\pulsaro_zentra\_pulsaro\pulsaronew_zentra.exe" "c:\pulsaro_zentra\_pulsaro\pulsaro_zentra.exe": done)",
+          R"(pulsaro_update: HoldsAnApplication "c:\pulsaro_zentra\_pulsaro\pulsaro_zentra.exe": done)",
+          R"(pulsaro_update: KillFiles "c:\pulsaro_zentra\_pulsaro\pulsaronew_zentra.exe": done)",
+          R"(pulsaro_update: FileCopy "c:\pulsaro_zentra\_pulsaro\pulsaro_zentra.exe" "c:\pulsaro_zentra\pulsaro_zentra.exe": done)",
+          R"(pulsaro_update: KillFiles "c:\pulsaro\pulsaro_zentra.exe": failed, nothing left undone: )",
+          R"(pulsaro_update: KillFiles "c:\pulsaro_zentra\_pulsaro\pulsaro_zentra.exe": done)"}},
+    };
     for (const ProgramRun& run : runs) {
         // A display of its own for each run, so no keyboard state crosses from one to the next.
         XvfbDisplay x;
@@ -71,7 +98,10 @@ TEST(UpdaterProgram, AnswersThroughItsMessageAndExitStatus) {
             server->putFile(kRemoteApp, fresh);
             url = server->url();
         }
-        const pid_t pid = startInstalledUpdater(t.drive(), url, {.display = x.display()});
+        const ScopedEnv trace("PULSARO_TRACE", run.trace);
+        const fs::path errors = t.base() / "stderr.txt";
+        const pid_t pid = startInstalledUpdater(t.drive(), url,
+                                                {.display = x.display(), .standardError = errors});
         const std::string box = x.waitForWindow("pulsaro_update", std::chrono::seconds(30));
         if (box.empty()) {
             int status = 0;
@@ -92,6 +122,13 @@ TEST(UpdaterProgram, AnswersThroughItsMessageAndExitStatus) {
         EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/_Pulsaro")),
                   std::vector<std::string>{"pulsaro_zentra_update.exe"})
             << run.name;
+        const std::vector<std::string> said = linesOf(errors);
+        ASSERT_EQ(said.size(), run.linesStartingWith.size())
+            << run.name << (said.empty() ? "" : ": " + said[0]);
+        for (std::size_t i = 0; i < said.size(); ++i) {
+            EXPECT_EQ(said[i].rfind(run.linesStartingWith[i], 0), 0u)
+                << run.name << ": " << said[i];
+        }
     }
 }
 

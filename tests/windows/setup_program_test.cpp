@@ -292,8 +292,9 @@ TEST_F(WindowsSetup, HelpAndVersionPrintAndOpenNoWindow) {
         const char* option;
         std::string starts;
     };
+    const std::string usage = "Usage: setup_pulsaro_zentra.exe [-h | --help | /? | --version]\n";
     for (const Case& c :
-         {Case{"--help", "Usage: setup_pulsaro_zentra.exe [--help | --version]\n"},
+         {Case{"--help", usage}, Case{"-h", usage}, Case{"/?", usage},
           Case{"--version", "setup_pulsaro_zentra.exe " + std::string(version())}}) {
         auto running = std::async(std::launch::async, [&] {
             return wine({(kWindowsDist / "setup_pulsaro_zentra.exe").string(), c.option},

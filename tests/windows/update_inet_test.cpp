@@ -98,6 +98,7 @@ TEST_P(WindowsInet, PassesUnderWine) {
     const ProgramRun run =
         wine({windowsTestProgram().string(), "--gtest_filter=" + test.name, "--gtest_color=no"},
              {"PULSARO_TEST_FTP_URL=" + url, "PULSARO_TEST_FTP_ROOT=" + windowsPath(server.root()),
+              "PULSARO_TEST_FTP_CONNECTIONS=" + windowsPath(server.connectionsFile()),
               "PULSARO_TEST_FTP_SERVER=" + serverDescription(test.faults, !test.nothingListening)},
              std::chrono::seconds(120));
 

@@ -43,6 +43,9 @@ struct UpdateCase {
     Remote remote;
     bool serverListening;
     bool updates;
+    // How long the run may take to say something: the pause, the transfer, and for a server
+    // that goes silent, the updater's request time-out of 60 s.
+    std::chrono::seconds untilMessage = 60s;
 };
 
 void PrintTo(const UpdateCase& c, std::ostream* out) {
@@ -56,6 +59,23 @@ const UpdateCase kCases[] = {
     {"NothingListening", {}, Remote::NewApplication, false, false},
     {"TransferCut", {.dropAfterBytes = 1 << 20}, Remote::NewApplication, true, false},
     {"EmptyRemoteFile", {}, Remote::EmptyFile, true, false},
+    // A server that states no size: without its final success reply the bytes are not the file.
+    {"NoSizeDroppedPartWayThenControlClosed",
+     {.dropAfterBytes = 1 << 20, .announceNoSize = true, .afterData = AfterData::Close},
+     Remote::NewApplication,
+     true,
+     false},
+    {"NoSizeDroppedPartWayThenSilence",
+     {.dropAfterBytes = 1 << 20, .announceNoSize = true, .afterData = AfterData::Silence},
+     Remote::NewApplication,
+     true,
+     false,
+     150s},
+    {"NoSizeServerKilledPartWay",
+     {.announceNoSize = true, .dieAfterBytes = 1 << 20},
+     Remote::NewApplication,
+     true,
+     false},
 };
 
 class WindowsUpdater : public WinePrefixTest {
@@ -104,9 +124,10 @@ TEST_P(WindowsUpdaterRun, ReplacesTheApplicationOnlyWithAWholeDownloadAndSaysSo)
 
     auto running = std::async(std::launch::async, [&] {
         return wine({updater.string()},
-                    environment(c.serverListening ? server.url() : closedPort.url()), 120s);
+                    environment(c.serverListening ? server.url() : closedPort.url()),
+                    c.untilMessage + 60s);
     });
-    const std::string box = x.waitForWindow("pulsaro_update", 60s);
+    const std::string box = x.waitForWindow("pulsaro_update", c.untilMessage);
     ASSERT_FALSE(box.empty()) << "no message box appeared";
     const ProgramRun shown =
         wine({(kWindowsBuild / "tests/windows/window_probe.exe").string(), "pulsaro_update"},
@@ -134,10 +155,13 @@ TEST_F(WindowsUpdater, HelpAndVersionPrintAndTouchNothing) {
     const fs::path updater = install(oldApp);
     FtpServer server;
     server.putFile(kRemoteApp, "new application");
+    const std::string usage = "Usage: pulsaro_zentra_update.exe [-h | --help | /? | --version]\n";
     const struct {
         const char* option;
         std::string starts;
-    } options[] = {{"--help", "Usage: pulsaro_zentra_update.exe [--help | --version]\n"},
+    } options[] = {{"--help", usage},
+                   {"-h", usage},
+                   {"/?", usage},
                    {"--version", "pulsaro_zentra_update.exe " + std::string(version()) + "\n"}};
     for (const auto& option : options) {
         SCOPED_TRACE(option.option);
