@@ -24,6 +24,11 @@ set(INSTALL_GTEST OFF)
 set(BUILD_SHARED_LIBS OFF)
 add_subdirectory(${PULSARO_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
+# Every test program's main, which makes a skip a failure where all tests must run.
+cmake_path(SET PULSARO_TEST_SUPPORT_DIR NORMALIZE ${CMAKE_CURRENT_LIST_DIR}/../tests/support)
+set(PULSARO_TEST_MAIN_SOURCES ${PULSARO_TEST_SUPPORT_DIR}/gtest_main.cpp
+                              ${PULSARO_TEST_SUPPORT_DIR}/must_run.cpp CACHE INTERNAL "")
+
 # The script sets Wine's environment (WINEPREFIX, HOME...), so nothing is written outside the
 # prefix, and ctest runs the tests through it.
 cmake_path(SET PULSARO_WINE_PREFIX_SCRIPT NORMALIZE
@@ -45,8 +50,9 @@ endif()
 
 function(pulsaro_add_windows_gtest name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "WORKING_DIRECTORY" "SOURCES;LIBRARIES")
-  add_executable(${name} ${arg_SOURCES})
-  target_link_libraries(${name} PRIVATE GTest::gtest_main ${arg_LIBRARIES})
+  add_executable(${name} ${arg_SOURCES} ${PULSARO_TEST_MAIN_SOURCES})
+  target_include_directories(${name} PRIVATE ${PULSARO_TEST_SUPPORT_DIR})
+  target_link_libraries(${name} PRIVATE GTest::gtest ${arg_LIBRARIES})
   if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
     return()
   endif()

@@ -96,31 +96,40 @@ pid_t startCopyTool(const fs::path& tool, const char* source, const char* destin
     return pid;
 }
 
-// A copy ended at any moment, by any signal, leaves the old destination or the new one, whole,
-// and nothing else.
-TEST(FileCopy, EndedPartWayLeavesTheOldFileOrTheNewOneAndNothingElse) {
+// A copy ended part-way, by any signal, leaves the old destination whole and nothing else. The
+// copy is stopped while it has written bytes and the destination is not yet the new file, and
+// only then sent the signal, so the signal lands inside the copy every time.
+TEST(FileCopy, EndedPartWayLeavesTheOldFileAndNothingElse) {
     TempDrive t;
     const fs::path tool = fs::path(COPY_TOOL);
     const std::string oldBytes = patternBytes(1000, 1);
-    const std::string newBytes = patternBytes(64 << 20, 2);
-    writeFile(t.dist() / "big.bin", newBytes);
-    fs::create_directories(t.onDrive("dest"));
+    constexpr std::uintmax_t kNewSize = 64 << 20;
+    writeFile(t.dist() / "big.bin", patternBytes(kNewSize, 2));
+    const fs::path dest = t.onDrive("dest");
+    fs::create_directories(dest);
     for (const int signal : {SIGKILL, SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(strsignal(signal));
-        int sawOld = 0;
-        for (int round = 0; round < 8; ++round) {
-            writeFile(t.onDrive("dest/app.exe"), oldBytes);
-            const pid_t pid = startCopyTool(tool, "big.bin", R"(c:\dest\app.exe)");
-            std::this_thread::sleep_for(std::chrono::milliseconds(round * 15));
-            kill(pid, signal);
-            waitpid(pid, nullptr, 0);
-            const std::string left = readFile(t.onDrive("dest/app.exe"));
-            ASSERT_TRUE(left == oldBytes || left == newBytes) << "round " << round << ": mixed";
-            EXPECT_EQ(listFolder(t.onDrive("dest")), std::vector<std::string>{"app.exe"})
-                << "round " << round;
-            sawOld += left == oldBytes;
+        pid_t pid = -1;
+        Stopped stop = Stopped::Ended;
+        // The stop comes a moment after the first bytes are seen; a copy may finish meanwhile.
+        for (int attempt = 0; attempt < 20 && stop != Stopped::AtTheMoment; ++attempt) {
+            if (stop == Stopped::Later) endNow(pid);
+            writeFile(dest / "app.exe", oldBytes);
+            pid = startCopyTool(tool, "big.bin", R"(c:\dest\app.exe)");
+            stop = stopAt(pid, [&] {
+                return bytesOpenIn(pid, dest) > 0 && fs::file_size(dest / "app.exe") != kNewSize;
+            });
         }
-        EXPECT_GT(sawOld, 0) << "no signal landed before the copy ended; the test proved nothing";
+        if (stop == Stopped::Later) endNow(pid);
+        ASSERT_EQ(stop, Stopped::AtTheMoment) << "never caught the copy part-way";
+
+        ::kill(pid, signal);
+        ::kill(pid, SIGCONT);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
+        EXPECT_TRUE(readFile(dest / "app.exe") == oldBytes) << "the old file is not whole";
+        EXPECT_EQ(listFolder(dest), std::vector<std::string>{"app.exe"});
     }
 }
 
@@ -238,6 +247,37 @@ TEST(Shell, FindsProgramsThePlatformWayAndFailsForMissingOnes) {
     writeFile(t.onDrive("not_runnable.exe"), "just text");
     EXPECT_FALSE(Shell(R"(c:\not_runnable.exe)", kMinimizedFocus)) << "a failed start is detected";
     unsetenv("RECORDER_OUTPUT");
+}
+
+// The folder of the program a recorder was started as, once it has finished.
+fs::path recordedProgramFolder(const fs::path& output) {
+    recordHolding(output, "finished");
+    const std::vector<std::string> record = linesOf(output);
+    const std::string prefix = "program ";
+    if (record.size() < 2 || !record[1].starts_with(prefix)) return {};
+    return fs::path(record[1].substr(prefix.size())).parent_path();
+}
+
+// A bare name is looked for beside the running program before the current folder.
+TEST(Shell, FindsABareNameBesideTheRunningProgramBeforeTheCurrentFolder) {
+    for (const bool beside : {true, false}) {
+        SCOPED_TRACE(beside ? "beside the program and in the current folder"
+                            : "in the current folder only");
+        TempDrive t;
+        const fs::path programFolder = t.base() / "program";
+        fs::create_directories(programFolder);
+        fs::copy_file(SHELL_TOOL, programFolder / "shell_tool");
+        if (beside) fs::copy_file(RECORDER, programFolder / "probe_tool");
+        fs::copy_file(RECORDER, t.dist() / "probe_tool");
+        const fs::path output = t.base() / "record.txt";
+        const ScopedEnv recorder("RECORDER_OUTPUT", output.string());
+
+        const Finished run =
+            runToEnd(programFolder / "shell_tool", {"probe_tool  one"}, {}, t.dist());
+
+        ASSERT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_EQ(recordedProgramFolder(output), beside ? programFolder : t.dist());
+    }
 }
 
 // Makes the drive a Wine prefix's drive_c: its parent holds Wine's registry.

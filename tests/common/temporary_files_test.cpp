@@ -4,6 +4,7 @@
 
 #include "temporary_files.h"
 #include "host.h"
+#include "process_support.h"
 #include "temp_drive.h"
 
 #include <gtest/gtest.h>
@@ -14,10 +15,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -112,18 +115,21 @@ TEST(TerminationSignals, RemoveTheProgramsOwnFilesThenEndIt) {
 }
 
 // A holder that lets go, and one that is killed, both let the next one through; never before.
+// The holder lets go only once the next one is seen waiting for the lock.
 TEST(ExclusiveLock, OneHolderAtATimeAndAHolderThatDiesLetsGo) {
     for (const bool killed : {false, true}) {
         SCOPED_TRACE(killed ? "the holder is killed" : "the holder lets go");
         TempDrive t;
-        int ready[2];
+        int ready[2], letGo[2];
         ASSERT_EQ(pipe(ready), 0);
+        ASSERT_EQ(pipe(letGo), 0);
         const pid_t holder = fork();
         if (holder == 0) {
             ExclusiveLock lock;
             const char held = lock.acquire(R"(c:\update.lock)").ok() ? 'y' : 'n';
             (void)!write(ready[1], &held, 1);
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            char go = 0;
+            (void)!read(letGo[0], &go, 1);
             if (killed) raise(SIGKILL);
             lock.release();
             _exit(0);
@@ -131,16 +137,25 @@ TEST(ExclusiveLock, OneHolderAtATimeAndAHolderThatDiesLetsGo) {
         char held = 0;
         ASSERT_EQ(read(ready[0], &held, 1), 1);
         ASSERT_EQ(held, 'y');
-        close(ready[0]);
-        close(ready[1]);
-        const auto asked = std::chrono::steady_clock::now();
         ExclusiveLock lock;
+        std::atomic<bool> toldToLetGo = false;
+        std::atomic<bool> takenWhileHeld = false;
+        std::optional<OpResult> acquired;
+        std::thread next([&] {
+            acquired = lock.acquire(R"(c:\UPDATE.LOCK)");
+            takenWhileHeld = !toldToLetGo;
+        });
 
-        ASSERT_TRUE(lock.acquire(R"(c:\UPDATE.LOCK)").ok());
-
-        EXPECT_GE(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(250))
-            << "taken while still held";
+        const bool sawItWait = eventually([] { return waitsForALock(getpid()); });
+        toldToLetGo = true;
+        (void)!write(letGo[1], "g", 1);
+        next.join();
         waitpid(holder, nullptr, 0);
+        for (const int fd : {ready[0], ready[1], letGo[0], letGo[1]}) close(fd);
+
+        EXPECT_TRUE(sawItWait) << "the next one never waited for the lock";
+        EXPECT_FALSE(takenWhileHeld) << "taken while still held";
+        ASSERT_TRUE(acquired && acquired->ok());
         EXPECT_EQ(listFolder(t.drive()), std::vector<std::string>{"update.lock"});
         lock.release();
         EXPECT_EQ(listFolder(t.drive()), std::vector<std::string>{});

@@ -293,12 +293,12 @@ TEST(SetupWindowTable, ListsEveryElementOnceInElementOrderWithDistinctTabIndexes
     }
     EXPECT_EQ(*tabIndexes.begin(), 0);
     EXPECT_EQ(*tabIndexes.rbegin(), 16);
-    EXPECT_EQ(setup::rowOf(Element::Label4).text, texts::kWebAddress);
     // The first visible element that takes the focus is the start button.
     std::vector<const setup::ElementRow*> focusable;
     for (const auto& e : setup::kElements) {
         if (e.visibleAtStart && e.kind == ElementKind::PushButton) focusable.push_back(&e);
     }
+    ASSERT_FALSE(focusable.empty()) << "no visible button takes the focus";
     const auto first = std::ranges::min_element(focusable, {}, &setup::ElementRow::tabIndex);
     EXPECT_EQ((*first)->id, Element::Command4);
     EXPECT_EQ(setup::pixels(setup::kClientWidthTwips), 357);

@@ -1,7 +1,9 @@
-// The built updater as its own process, in an environment set against it: no display, a display
-// that goes away, termination signals, a second updater started at the same moment. Whatever
-// happens, the installed application is the old file or the new one, whole; what the updater
-// says is true; and nothing it made is left in the install tree.
+// The built programs as their own processes, in an environment set against them: the updater
+// without a display, with a display that goes away, on a drive too deep, ended by signals or
+// killed outright, and two at once on one installation; the setup ended by signals. Whatever
+// happens, the installed application is the old file or the new one, whole; what the updater says
+// is true; and nothing it made is left in the install tree, or, after SIGKILL, the next run takes
+// it away.
 
 #include "ftp_server.h"
 #include "process_support.h"
@@ -16,10 +18,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,15 +56,19 @@ int exitCode(const std::optional<int>& status) {
     return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
 }
 
-// A transfer of about four seconds, so that something can happen in the middle of it.
-FtpFaults slowServer() {
-    return {.bytesPerSecond = 1 << 20};
+fs::path stagingOf(const TempDrive& t) {
+    return t.onDrive("pulsaro_zentra/_Pulsaro");
+}
+
+// A server that sends the first bytes of the file and then nothing, keeping the connection open:
+// a download from it is under way for as long as a test needs, however late the test comes.
+FtpFaults stallingServer() {
+    return {.stallAfterBytes = 64 << 10};
 }
 
 // Waits until the updater has received part of the download.
 bool downloadUnderWay(const TempDrive& t, pid_t pid) {
-    return eventually([&] { return bytesOpenIn(pid, t.onDrive("pulsaro_zentra/_Pulsaro")) > 0; },
-                      30s);
+    return eventually([&] { return bytesOpenIn(pid, stagingOf(t)) > 0; }, 60s);
 }
 
 // Started from cron, ssh or a service: no display, or one that does not answer. The update runs
@@ -154,15 +162,16 @@ TEST(UpdaterOnADeepDrive, SaysSoFailsAndLeavesNoDownloadBehind) {
     EXPECT_TRUE(readFile("pulsaro_zentra/Pulsaro_zentra.exe") == oldApp);
 }
 
-// The display dies while the file is on its way: the program ends without the new application,
-// says it did not update, and leaves no part of the download behind.
+// The display dies while the file is on its way: the program ends with status 1, without the new
+// application and with no part of the download left behind. Its message would have gone to that
+// display, so there is nothing it could have said.
 TEST(UpdaterWithoutDisplay, LosingTheDisplayMidDownloadLeavesNoFile) {
     XvfbDisplay x;
     ASSERT_TRUE(x.running()) << "Xvfb did not start";
     TempDrive t;
     const std::string oldApp = patternBytes(200000, 53);
     installOld(t, oldApp);
-    FtpServer server(slowServer());
+    FtpServer server(stallingServer());
     server.putFile(kRemoteApp, patternBytes(4 << 20, 54));
     const pid_t pid = startInstalledUpdater(
         t.drive(), server.url(), {.display = x.display(), .standardError = standardErrorOf(t)});
@@ -173,46 +182,113 @@ TEST(UpdaterWithoutDisplay, LosingTheDisplayMidDownloadLeavesNoFile) {
     const std::optional<int> status = waitForEnd(pid);
     ASSERT_TRUE(status.has_value()) << "the updater did not end";
     EXPECT_EQ(exitCode(status), 1);
-    EXPECT_EQ(toldOn(standardErrorOf(t)), std::vector<std::string>{});
     expectTreeAfterRun(t, oldApp, false);
 }
 
-// SIGTERM, SIGINT or SIGHUP in the middle of the download: the program ends by that signal, says
-// nothing, keeps the installed application and leaves no part of the download behind.
+// SIGTERM, SIGINT or SIGHUP in the middle of the download: the program ends by that signal,
+// keeps the installed application and leaves no part of the download behind. Without a display
+// its message would go to standard error, where it says nothing; with one it ends all the same.
 TEST(UpdaterSignals, EndTheProgramCleanlyMidDownload) {
+    struct Case {
+        int signal;
+        bool display;
+    };
+    const Case cases[] = {{SIGTERM, false}, {SIGINT, false}, {SIGHUP, false}, {SIGTERM, true}};
     XvfbDisplay x;
     ASSERT_TRUE(x.running()) << "Xvfb did not start";
-    const int endings[] = {SIGTERM, SIGINT, SIGHUP};
     const std::string oldApp = patternBytes(200000, 55);
-    FtpServer server(slowServer());
+    FtpServer server(stallingServer());
     server.putFile(kRemoteApp, patternBytes(4 << 20, 56));
-    TempDrives drives(std::size(endings));
+    TempDrives drives(std::size(cases));
     std::vector<pid_t> pids;
     for (std::size_t i = 0; i < drives.size(); ++i) {
         installOld(drives[i], oldApp);
-        pids.push_back(startInstalledUpdater(
-            drives[i].drive(), server.url(),
-            {.display = x.display(), .standardError = standardErrorOf(drives[i])}));
+        pids.push_back(startInstalledUpdater(drives[i].drive(), server.url(),
+                                             {.display = cases[i].display ? x.display() : "",
+                                              .standardError = standardErrorOf(drives[i])}));
     }
     for (std::size_t i = 0; i < drives.size(); ++i) {
-        SCOPED_TRACE(strsignal(endings[i]));
+        const Case& c = cases[i];
+        SCOPED_TRACE(std::string(strsignal(c.signal)) +
+                     (c.display ? ", a display" : ", no display"));
         ASSERT_TRUE(downloadUnderWay(drives[i], pids[i]));
-        ::kill(pids[i], endings[i]);
+        ::kill(pids[i], c.signal);
 
         const std::optional<int> status = waitForEnd(pids[i]);
         ASSERT_TRUE(status.has_value()) << "the updater did not end";
-        EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == endings[i]);
-        EXPECT_EQ(toldOn(standardErrorOf(drives[i])), std::vector<std::string>{});
+        EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == c.signal) << "status " << *status;
+        if (!c.display) {
+            EXPECT_EQ(toldOn(standardErrorOf(drives[i])), std::vector<std::string>{});
+        }
         expectTreeAfterRun(drives[i], oldApp, false);
     }
 }
 
-// Two updaters started at the same moment on one installation: the second waits for the first,
-// then runs its own update; both install the new application and both say so.
-TEST(ConcurrentUpdaters, TwoAtOnceBothInstallAndSaySo) {
+struct KillMoment {
+    const char* name;
+    FtpFaults faults;
+    // Whether the run has come to the moment, judged by its files in the staging folder.
+    bool (*reached)(pid_t pid, const fs::path& staging);
+};
+
+// Killed (SIGKILL) where it leaves files behind, and the lock file it held: the next run on the
+// same tree takes them away, takes the lock, installs the new application and says so.
+TEST(UpdaterKilled, TheNextRunClearsWhatTheKilledOneLeftAndSucceeds) {
+    const KillMoment moments[] = {
+        {"mid-download", stallingServer(),
+         [](pid_t pid, const fs::path& staging) { return bytesOpenIn(pid, staging) > 0; }},
+        {"with the download complete",
+         {},
+         [](pid_t, const fs::path& staging) {
+             return fs::exists(staging / "pulsaronew_zentra.exe") ||
+                    fs::exists(staging / "pulsaro_zentra.exe");
+         }},
+    };
+    const std::string oldApp = patternBytes(200000, 57);
+    const std::string newApp = patternBytes(16 << 20, 58);
+    FtpServer goodServer;
+    goodServer.putFile(kRemoteApp, newApp);
+    for (const KillMoment& m : moments) {
+        SCOPED_TRACE(m.name);
+        FtpServer server(m.faults);
+        server.putFile(kRemoteApp, newApp);
+        std::unique_ptr<TempDrive> t;
+        pid_t pid = -1;
+        Stopped stop = Stopped::Ended;
+        // A run may pass the moment between the sight of it and the stop; another one is tried.
+        for (int attempt = 0; attempt < 3 && stop != Stopped::AtTheMoment; ++attempt) {
+            if (stop == Stopped::Later) endNow(pid);
+            t.reset();
+            t = std::make_unique<TempDrive>();
+            installOld(*t, oldApp);
+            pid = startInstalledUpdater(t->drive(), server.url(),
+                                        {.standardError = standardErrorOf(*t)});
+            stop = stopAt(pid, [&] { return m.reached(pid, stagingOf(*t)); });
+        }
+        ASSERT_EQ(stop, Stopped::AtTheMoment) << "never stopped the updater at the moment";
+        endNow(pid);
+        const std::vector<std::string> left = listFolder(stagingOf(*t));
+        ASSERT_NE(std::ranges::find(left, "pulsaro_zentra_update.lock"), left.end())
+            << "no stale lock: the kill left nothing to clear";
+
+        const pid_t next = startInstalledUpdater(t->drive(), goodServer.url(),
+                                                 {.standardError = standardErrorOf(*t)});
+
+        const std::optional<int> status = waitForEnd(next);
+        ASSERT_TRUE(status.has_value()) << "the next run did not end";
+        EXPECT_EQ(exitCode(status), 0);
+        EXPECT_EQ(toldOn(standardErrorOf(*t)), told(texts::kUpdated));
+        expectTreeAfterRun(*t, newApp, true);
+    }
+}
+
+// Two updaters started at the same moment on one installation: one waits for the lock while the
+// other downloads, then runs its own update; both install the new application and both say so.
+TEST(ConcurrentUpdaters, OneWaitsForTheOtherThenBothInstallAndSaySo) {
     const std::string oldApp = patternBytes(2 << 20, 41);
     const std::string newApp = patternBytes(4 << 20, 42);
-    FtpServer server({.bytesPerSecond = 4 << 20});  // each download about a second: they overlap
+    // Each download takes about two seconds, time enough to see the other updater wait.
+    FtpServer server({.bytesPerSecond = 2 << 20});
     server.putFile(kRemoteApp, newApp);
     // Several installations, each with its pair of updaters, for more interleavings per run.
     constexpr std::size_t kInstallations = 3;
@@ -227,6 +303,19 @@ TEST(ConcurrentUpdaters, TwoAtOnceBothInstallAndSaySo) {
         }
     }
     for (std::size_t i = 0; i < kInstallations; ++i) {
+        const auto waitsWhileTheOtherDownloads = [&](pid_t waiter, pid_t downloader) {
+            return waitsForALock(waiter) && bytesOpenIn(downloader, stagingOf(drives[i])) > 0;
+        };
+        const pid_t first = pids[2 * i], second = pids[2 * i + 1];
+        EXPECT_TRUE(eventually(
+            [&] {
+                return waitsWhileTheOtherDownloads(first, second) ||
+                       waitsWhileTheOtherDownloads(second, first);
+            },
+            60s))
+            << "installation " << i << ": never saw one updater wait while the other downloaded";
+    }
+    for (std::size_t i = 0; i < kInstallations; ++i) {
         SCOPED_TRACE("installation " + std::to_string(i));
         for (std::size_t twice = 0; twice < 2; ++twice) {
             const std::optional<int> status = waitForEnd(pids[2 * i + twice]);
@@ -236,6 +325,34 @@ TEST(ConcurrentUpdaters, TwoAtOnceBothInstallAndSaySo) {
                       told(texts::kUpdated));
         }
         expectTreeAfterRun(drives[i], newApp, true);
+    }
+}
+
+// The setup, its window open, ended by SIGTERM, SIGINT or SIGHUP: it ends by that signal and has
+// written nothing.
+TEST(SetupSignals, EndTheSetupByThatSignal) {
+    XvfbDisplay x;
+    ASSERT_TRUE(x.running()) << "Xvfb did not start";
+    const fs::path setup = builtDistribution() / "setup_pulsaro_zentra";
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        TempDrive t;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            setenv("PULSARO_DRIVE_C", t.drive().c_str(), 1);
+            setenv("QT_QPA_PLATFORM", "xcb", 1);
+            setenv("DISPLAY", x.display().c_str(), 1);
+            execl(setup.c_str(), setup.c_str(), nullptr);
+            _exit(127);
+        }
+        ASSERT_FALSE(x.waitForWindow("^Form1$", 60s).empty()) << "the setup window did not open";
+
+        ::kill(pid, signal);
+
+        const std::optional<int> status = waitForEnd(pid);
+        ASSERT_TRUE(status.has_value()) << "the setup did not end";
+        EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == signal) << "status " << *status;
+        EXPECT_EQ(listFolder(t.drive()), std::vector<std::string>{});
     }
 }
 

@@ -1,13 +1,42 @@
 #pragma once
 
-// Which done-marks a sequence of clicks shows, whichever host draws the window.
+// What the setup window shows, whichever host draws it: the text of each element and which
+// done-marks a sequence of clicks shows.
 
 #include "setup_elements.h"
 
+#include <map>
 #include <set>
+#include <string_view>
 #include <vector>
 
 namespace pulsaro::test {
+
+// Each element's text as users read it, spaces and all, written out here rather than taken from
+// the element table; a done-mark's is the name screen readers say for it.
+inline std::string_view shownText(setup::Element id) {
+    using enum setup::Element;
+    static const std::map<setup::Element, std::string_view> texts = {
+        {Command1, "Passo 1"},
+        {Command6, "Passo 2"},
+        {Command2, "Passo 3"},
+        {Command4, "Avvia Pulsaro"},
+        {Label1, "Pulsaro "},
+        {Label2, " Procedura  di Installazione"},
+        {Label9, " Premere i pulsanti nell'ordine indicato"},
+        {Label6, "Installazione files "},
+        {Label5, "Registrazione Ocx"},
+        {Label7, "Installazione Macro "},
+        {Label10, "Da non installare se si usa Dizodid"},
+        {Label3, "Per informazionisull'uso di Pulsaro visitare il sito "},
+        {Label4, "www.pulsarozentra.example"},
+        {Picture5, "Passo 1 eseguito"},
+        {Picture7, "Passo 2 eseguito"},
+        {Picture2_0, "Passo 3 eseguito"},
+        {Picture2_1, "Passo 3 eseguito"},
+    };
+    return texts.at(id);
+}
 
 // Nothing is installed in the drive folder, so every step's operations fail; the marks still
 // follow the clicks.

@@ -70,6 +70,9 @@ TEST_F(Regsvr32, RefusesWithOneLineAndRegistersNothing) {
     installControl("GOOD.OCX");
     writeFile(drive.onDrive("pulsaro_zentra/NOTES.OCX"), "just some text\n");
     fs::create_directories(drive.onDrive("pulsaro_zentra/FOLDER.OCX"));
+    // No list can be written below a file.
+    fs::create_directories(drive.onDrive("windows"));
+    writeFile(drive.onDrive("windows/system32"), "not a folder");
     const Case cases[] = {
         {"missing file", {R"(c:\pulsaro_zentra\MISSING.OCX)"}, 3, "does not exist"},
         {"a folder", {R"(c:\pulsaro_zentra\FOLDER.OCX)"}, 3, "does not exist"},
@@ -81,6 +84,10 @@ TEST_F(Regsvr32, RefusesWithOneLineAndRegistersNothing) {
          1,
          "usage"},
         {"unknown switch", {QStringLiteral("/i"), R"(c:\pulsaro_zentra\GOOD.OCX)"}, 1, "/i"},
+        {"a list that cannot be written",
+         {R"(c:\pulsaro_zentra\GOOD.OCX)"},
+         5,
+         "registration list"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -91,7 +98,7 @@ TEST_F(Regsvr32, RefusesWithOneLineAndRegistersNothing) {
         EXPECT_TRUE(o.err.ends_with("\n"));
         EXPECT_NE(o.err.find(c.reason), std::string::npos) << o.err;
     }
-    EXPECT_FALSE(fs::exists(list));
+    EXPECT_EQ(readFile(drive.onDrive("windows/system32")), "not a folder");
 }
 
 TEST_F(Regsvr32, RegistersAControlOnceWhateverTheSpellingAndHowEverOften) {

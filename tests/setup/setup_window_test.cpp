@@ -76,7 +76,7 @@ TEST_F(SetupWindowTest, OpensWithEveryElementInItsPlaceTextAndFont) {
             EXPECT_EQ(w->geometry(), pixelBox(e));
         }
         if (e.kind == ElementKind::PictureBox) continue;
-        EXPECT_EQ(textOf(w).toUtf8().toStdString(), e.text);
+        EXPECT_EQ(textOf(w).toUtf8().toStdString(), shownText(e.id));
         EXPECT_EQ(w->font().family(), QStringLiteral("Liberation Sans"));
         EXPECT_EQ(w->font().pixelSize(), pixelSizes.at(e.font.points));
         EXPECT_EQ(w->font().weight(), e.font.bold ? 700 : 400);

@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 #endif
 
 #include <cstdlib>
@@ -93,10 +95,37 @@ bool ChildProcess::started() const {
     return process_ != nullptr;
 }
 
+// A thread's context can be read only once it has stopped, so reading it waits for the stop.
+bool ChildProcess::suspend() {
+    if (!process_) return false;
+    const DWORD id = GetProcessId(process_);
+    HANDLE threads = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (threads == INVALID_HANDLE_VALUE) return false;
+    bool stoppedOne = false;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(threads, &entry); more; more = Thread32Next(threads, &entry)) {
+        if (entry.th32OwnerProcessID != id) continue;
+        HANDLE thread =
+            OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, entry.th32ThreadID);
+        if (!thread) continue;
+        CONTEXT context{};
+        context.ContextFlags = CONTEXT_CONTROL;
+        if (SuspendThread(thread) != static_cast<DWORD>(-1) && GetThreadContext(thread, &context)) {
+            stoppedOne = true;
+        }
+        CloseHandle(thread);
+    }
+    CloseHandle(threads);
+    return stoppedOne && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
 void ChildProcess::kill() {
     if (!process_) return;
     TerminateProcess(process_, 137);
     WaitForSingleObject(process_, INFINITE);
+    DWORD code = 0;
+    if (GetExitCodeProcess(process_, &code)) exitCode_ = code;
     CloseHandle(process_);
     process_ = nullptr;
 }

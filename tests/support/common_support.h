@@ -52,11 +52,17 @@ class ChildProcess {
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const;
-    // Ends the program at once and waits until it is gone.
+    // Stops every thread of the program and waits until they have stopped; false when it has
+    // ended.
+    bool suspend();
+    // Ends the program at once, if it still runs, and waits until it is gone.
     void kill();
+    // How the program ended once it has (137: ended by kill); nothing before.
+    std::optional<unsigned long> exitCode() const { return exitCode_; }
 
   private:
     void* process_ = nullptr;
+    std::optional<unsigned long> exitCode_;
 };
 #endif
 

@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -178,6 +180,61 @@ pid_t startInstalledUpdater(const fs::path& drive, const std::string& url,
         _exit(127);
     }
     return pid;
+}
+
+Stopped stopAt(pid_t pid, const std::function<bool()>& moment, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (!moment()) {
+        if (::waitpid(pid, &status, WNOHANG) == pid) return Stopped::Ended;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            endNow(pid);
+            return Stopped::Ended;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    ::kill(pid, SIGSTOP);
+    if (::waitpid(pid, &status, WUNTRACED) != pid || !WIFSTOPPED(status)) return Stopped::Ended;
+    return moment() ? Stopped::AtTheMoment : Stopped::Later;
+}
+
+void endNow(pid_t pid) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+}
+
+std::vector<pid_t> processesWithEnvironment(const std::string& entry) {
+    std::vector<pid_t> found;
+    std::error_code ec;
+    for (fs::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = std::stoi(name);
+        if (pid == ::getpid()) continue;
+        std::ifstream environment(it->path() / "environ", std::ios::binary);
+        for (std::string variable; std::getline(environment, variable, '\0');) {
+            if (variable == entry) {
+                found.push_back(pid);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+// /proc/locks lists each lock a process waits for as "N: -> FLOCK  ADVISORY  WRITE <pid> ...".
+bool waitsForALock(pid_t pid) {
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream fields(line);
+        std::string number, arrow, kind, mode, access;
+        pid_t waiter = 0;
+        if (fields >> number >> arrow >> kind >> mode >> access >> waiter && arrow == "->" &&
+            waiter == pid) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::optional<int> waitForEnd(pid_t pid, std::chrono::milliseconds limit) {

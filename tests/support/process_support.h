@@ -96,6 +96,28 @@ struct UpdaterStart {
 pid_t startInstalledUpdater(const std::filesystem::path& drive, const std::string& url,
                             const UpdaterStart& how = {});
 
+// How a started child program that a test stops at a moment of its choosing is found.
+enum class Stopped {
+    AtTheMoment,  // stopped, and the moment still holds: a signal sent now lands there
+    Later,        // stopped, but it ran past the moment before the stop took hold
+    Ended,        // it ended (or never came to the moment within the limit, and was killed)
+};
+
+// Stops a child program of this process (SIGSTOP) as soon as `moment` holds, and waits until the
+// stop has taken hold. Ended programs are reaped; stopped ones are the caller's to end.
+Stopped stopAt(pid_t pid, const std::function<bool()>& moment,
+               std::chrono::milliseconds limit = std::chrono::seconds(60));
+
+// Ends a child program at once (SIGKILL) and reaps it.
+void endNow(pid_t pid);
+
+// The other processes whose environment holds the entry "NAME=value", as the programs a test
+// starts inherit one that it sets.
+std::vector<pid_t> processesWithEnvironment(const std::string& entry);
+
+// Whether a process waits for a lock (flock or fcntl) that another one holds.
+bool waitsForALock(pid_t pid);
+
 // Waits for a started program to end and gives its wait status; nothing when it still runs at the
 // limit, and it is then killed.
 std::optional<int> waitForEnd(pid_t pid,

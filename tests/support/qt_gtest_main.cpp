@@ -2,6 +2,7 @@
 // environment of the test's own.
 
 #include "hermetic.h"
+#include "must_run.h"
 
 #include <QApplication>
 
@@ -14,5 +15,6 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    pulsaro::test::failSkippedTestsWhereAllMustRun();
     return RUN_ALL_TESTS();
 }

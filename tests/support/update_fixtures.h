@@ -19,7 +19,10 @@
 
 namespace pulsaro::test {
 
-inline constexpr const char* kRemoteApp = texts::kRemoteFile.data();
+// Where the product's server keeps the application: written out, not taken from the updater, so
+// an updater that asks for another file fails the tests.
+inline constexpr const char* kRemoteApp =
+    "/pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe";
 
 // A clock on which waiting takes no real time: each wait handles pending events and moves the
 // clock to the end of the wait, so the updater's five-second pause costs nothing.

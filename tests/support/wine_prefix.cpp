@@ -174,6 +174,14 @@ ProgramRun WinePrefixTest::regQuery(const std::string& key) const {
     return wine({"reg", "query", key});
 }
 
+std::vector<std::string> probedParts(const std::string& probed) {
+    std::vector<std::string> lines;
+    std::istringstream in(probed);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::ranges::sort(lines);
+    return lines;
+}
+
 std::string windowsPath(const std::filesystem::path& hostPath) {
     std::string path = std::filesystem::absolute(hostPath).lexically_normal().string();
     std::replace(path.begin(), path.end(), '/', '\\');

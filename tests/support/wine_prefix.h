@@ -42,6 +42,9 @@ class WinePrefixTest : public ::testing::Test {
     std::filesystem::path prefix_;
 };
 
+// What window_probe reports of a window, one part a line, sorted: "Button\tOK".
+std::vector<std::string> probedParts(const std::string& probed);
+
 // The path a program under Wine sees for a host path, through the Z: drive that maps "/":
 // "/tmp/a b/x.OCX" is "Z:\tmp\a b\x.OCX". A relative path is taken from the current folder.
 std::string windowsPath(const std::filesystem::path& hostPath);

@@ -10,7 +10,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <thread>
+#include <utility>
 
 namespace pulsaro::test {
 
@@ -50,17 +52,48 @@ void XvfbDisplay::stop() {
     pid_ = -1;
 }
 
-std::string XvfbDisplay::xdotool(const std::vector<std::string>& arguments) const {
+std::string XvfbDisplay::xdotoolCommand(const std::vector<std::string>& arguments) const {
     std::string command = "DISPLAY=" + display_ + " '" + toolPath("xdotool") + "'";
     for (const std::string& a : arguments) command += " '" + a + "'";
-    command += " 2>/dev/null";
+    return command;
+}
+
+namespace {
+
+// The command's standard output and its wait status.
+std::pair<std::string, int> runCommand(const std::string& command) {
     std::string output;
+    int status = -1;
     if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[256];
         while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-        ::pclose(pipe);
+        status = ::pclose(pipe);
     }
-    return output;
+    return {output, status};
+}
+
+}  // namespace
+
+std::string XvfbDisplay::xdotool(const std::vector<std::string>& arguments) const {
+    return runCommand(xdotoolCommand(arguments) + " 2>/dev/null").first;
+}
+
+// A search exits 0 with the ids it found, or 1 with no output at all when it found none; a
+// failure to reach the display says so on standard error.
+std::optional<std::vector<std::string>> XvfbDisplay::visibleWindows(const std::string& name) const {
+    const auto [output, status] =
+        runCommand(xdotoolCommand({"search", "--onlyvisible", "--name", name}) + " 2>&1");
+    std::vector<std::string> ids;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line.find_first_not_of("0123456789") != std::string::npos) {
+            return std::nullopt;
+        }
+        ids.push_back(line);
+    }
+    const int expectedStatus = ids.empty() ? 1 : 0;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != expectedStatus) return std::nullopt;
+    return ids;
 }
 
 bool XvfbDisplay::screenshot(const std::string& window, const std::string& pngFile) const {

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ class XvfbDisplay {
 
     // Runs xdotool on this display and returns its standard output; empty on failure.
     std::string xdotool(const std::vector<std::string>& arguments) const;
+    // The ids of the visible windows whose name matches; nothing when xdotool could not tell (on
+    // its standard output alone, a search that failed looks like one that found no window).
+    std::optional<std::vector<std::string>> visibleWindows(const std::string& name) const;
     // Saves a picture of a window, as the X server holds it, as a PNG file (ImageMagick's
     // import). False when it could not.
     bool screenshot(const std::string& window, const std::string& pngFile) const;
@@ -31,6 +35,8 @@ class XvfbDisplay {
     std::string waitForWindow(const std::string& name, std::chrono::milliseconds timeout) const;
 
   private:
+    std::string xdotoolCommand(const std::vector<std::string>& arguments) const;
+
     pid_t pid_ = -1;
     std::string display_;
 };

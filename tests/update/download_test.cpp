@@ -39,12 +39,8 @@ class DownloadTest : public ::testing::Test {
     update::Form1& form = window.form;
 };
 
-TEST_F(DownloadTest, TransferCommandIsBuiltExactly) {
-    EXPECT_EQ(update::Form1::TransferCommand("pulsaronew_zentra.exe"),
-              "get  /pulsarozentra.example/mdb-database/_pulsaro/pulsaro_zentra.exe "
-              "c:\\pulsaro_zentra\\_pulsaro\\pulsaronew_zentra.exe");
-}
-
+// The application the server keeps at its place arrives under the name it is given, in the
+// staging folder the setup made.
 TEST_F(DownloadTest, FetchesTheRemoteApplicationToTheDownloadTarget) {
     FtpServer server;
     const std::string bytes = patternBytes((2 << 20) + 3, 11);

@@ -68,21 +68,36 @@ TEST(UpdateSequence, ARunWithNothingToDeleteStillInstalls) {
 
 struct FailedUpdate {
     const char* name;
-    FtpFaults faults;
+    FtpFaults faults{};
     bool remoteFileMissing = false;
     bool nothingListening = false;
+    // The PULSARO_UPDATE_URL given instead of the server's, made from the server's.
+    std::string (*urlInstead)(const std::string& serverUrl) = nullptr;
 };
 
+std::string noUrl(const std::string&) {
+    return "not a url";
+}
+std::string portOutOfRange(const std::string&) {
+    return "ftp://127.0.0.1:99999";
+}
+std::string unclosedAddress(const std::string&) {
+    return "ftp://[::1";
+}
+std::string notFtp(const std::string& serverUrl) {
+    return "http" + serverUrl.substr(std::string("ftp").size());
+}
+
 TEST(UpdateSequence, AFailedDownloadLeavesEverythingAsItWasAndSaysSo) {
-    FtpFaults refused;
-    refused.refuseLogin = true;
-    FtpFaults cut;
-    cut.dropAfterBytes = 100000;
     const FailedUpdate cases[] = {
-        {"unreachable server", {}, false, true},
-        {"refused login", refused},
-        {"missing remote file", {}, true},
-        {"transfer cut part-way", cut},
+        {.name = "unreachable server", .nothingListening = true},
+        {.name = "refused login", .faults = {.refuseLogin = true}},
+        {.name = "missing remote file", .remoteFileMissing = true},
+        {.name = "transfer cut part-way", .faults = {.dropAfterBytes = 100000}},
+        {.name = "PULSARO_UPDATE_URL no URL", .urlInstead = noUrl},
+        {.name = "PULSARO_UPDATE_URL with a port out of range", .urlInstead = portOutOfRange},
+        {.name = "PULSARO_UPDATE_URL with an unclosed address", .urlInstead = unclosedAddress},
+        {.name = "PULSARO_UPDATE_URL naming the server, but not by FTP", .urlInstead = notFtp},
     };
     for (const FailedUpdate& c : cases) {
         TempDrive t;
@@ -93,9 +108,10 @@ TEST(UpdateSequence, AFailedDownloadLeavesEverythingAsItWasAndSaysSo) {
         ClosedPort closedPort;
         RecordingMessageBox box;
         CapturedDiagnostics diagnostics;
+        std::string url = c.nothingListening ? closedPort.url() : server.url();
+        if (c.urlInstead) url = c.urlInstead(url);
 
-        EXPECT_EQ(runUpdaterAgainst(c.nothingListening ? closedPort.url() : server.url()), 1)
-            << c.name;
+        EXPECT_EQ(runUpdaterAgainst(url), 1) << c.name;
         EXPECT_EQ(readFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")), old.app) << c.name;
         EXPECT_EQ(readFile(t.onDrive("pulsaro/pulsaro_zentra.exe")), old.outside) << c.name;
         EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/_Pulsaro")),
@@ -108,26 +124,38 @@ TEST(UpdateSequence, AFailedDownloadLeavesEverythingAsItWasAndSaysSo) {
     }
 }
 
-// The pause starts the run: on a clock that only moves when waited on, the five seconds are all
-// spent waiting, and events are handled meanwhile.
-TEST(PausaTempo, WaitsOnTheClockAndHandlesEventsMeanwhile) {
+// Asked for no server, the updater asks the product's own. The tree has no staging folder, so
+// the transfer component refuses the request before it looks the server's name up: the test never
+// leaves this machine.
+TEST(UpdateSequence, WithNoServerNamedTheProductsOwnIsAsked) {
+    TempDrive t;
+    fs::create_directories(t.onDrive("pulsaro_zentra"));
+    writeFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe"), "old application");
+    const ScopedEnv noServer("PULSARO_UPDATE_URL", std::nullopt);
     InstantClock clock;
-    bool handled = false;
-    QTimer::singleShot(0, [&] { handled = true; });
+    RecordingMessageBox box;
+    CapturedDiagnostics diagnostics;
     UpdaterWindow window;
-    const double start = clock.now();
-    window.form.PausaTempo(5);
-    EXPECT_DOUBLE_EQ(clock.now() - start, 5.0);
-    EXPECT_GT(clock.waits, 0);
-    EXPECT_TRUE(handled);
+
+    window.form.Form_Load();
+
+    EXPECT_EQ(window.form.Inet1.URL(), "FTP://ftp.pulsarozentra.example");
+    EXPECT_EQ(window.form.exitStatus, 1);
+    EXPECT_EQ(box.messages, said(texts::kNotUpdated));
+    EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra")),
+              std::vector<std::string>{"Pulsaro_zentra.exe"});
+    EXPECT_EQ(readFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe")), "old application");
 }
 
-// On the host's own clock the pause never ends early.
-TEST(PausaTempo, NeverReturnsBeforeItsDuration) {
+// On the host's own clock the pause never ends early, and events are handled meanwhile.
+TEST(PausaTempo, LastsItsDurationAndHandlesEventsMeanwhile) {
     UpdaterWindow window;
+    bool handled = false;
+    QTimer::singleShot(0, [&] { handled = true; });
     const auto start = std::chrono::steady_clock::now();
     window.form.PausaTempo(0.3);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    EXPECT_TRUE(handled) << "no event was handled during the pause";
 }
 
 }  // namespace

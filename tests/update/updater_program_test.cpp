@@ -132,55 +132,162 @@ TEST(UpdaterProgram, AnswersThroughItsMessageAndExitStatus) {
     }
 }
 
+fs::path installRoot(const TempDrive& t) {
+    return t.onDrive("pulsaro_zentra");
+}
+
+std::uintmax_t installedSize(const TempDrive& t) {
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(installRoot(t) / "Pulsaro_zentra.exe", ec);
+    return ec ? 0 : size;
+}
+
+// Whether the process has a file (not a folder) open directly in the folder, not below it.
+bool hasFileOpenIn(pid_t pid, const fs::path& folder) {
+    std::error_code ec;
+    for (fs::directory_iterator it("/proc/" + std::to_string(pid) + "/fd", ec), end;
+         !ec && it != end; it.increment(ec)) {
+        std::error_code linkError, typeError;
+        if (fs::read_symlink(it->path(), linkError).parent_path() == folder &&
+            fs::is_regular_file(it->path(), typeError)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// When in its run an updater is killed: a moment, waited for in the run's files.
+struct KillPlan {
+    const char* name;
+    bool (*reached)(pid_t pid, const TempDrive& t, std::uintmax_t newSize);
+    int maxDelayMs = 0;  // the kill comes a random time up to this much after the moment
+    // A moment that may pass before the test sees it: the run is stopped there, and counts as
+    // killed there only if the moment still holds; one found with the new application in place
+    // has passed it.
+    bool fleeting = false;
+};
+
+const KillPlan kInThePause = {"in the pause",
+                              [](pid_t, const TempDrive&, std::uintmax_t) { return true; }, 4000};
+const KillPlan kMidDownload = {"mid-download", [](pid_t pid, const TempDrive& t, std::uintmax_t) {
+                                   return bytesOpenIn(pid, installRoot(t) / "_Pulsaro") > 0;
+                               }};
+const KillPlan kInsideTheReplacement = {"inside the replacement",
+                                        [](pid_t pid, const TempDrive& t, std::uintmax_t newSize) {
+                                            return hasFileOpenIn(pid, installRoot(t)) &&
+                                                   installedSize(t) != newSize;
+                                        },
+                                        0, true};
+const KillPlan kWithItsMessageShown = {
+    "with its message shown", [](pid_t, const TempDrive& t, std::uintmax_t newSize) {
+        return installedSize(t) == newSize &&
+               !fs::exists(installRoot(t) / "_Pulsaro" / "pulsaro_zentra_update.lock");
+    }};
+
+struct Victim {
+    const KillPlan* plan;
+    pid_t pid;
+    std::optional<std::chrono::steady_clock::time_point> killAt{};
+    bool atTheMoment = true;            // false: it ran past a fleeting moment
+    std::optional<std::string> left{};  // the installed application once killed
+};
+
+// Starts an updater on each drive, which holds the old application, and kills each at its plan's
+// moment. Victims whose moment never came within the limit have nothing left.
+std::vector<Victim> killAtTheirMoments(const TempDrives& drives,
+                                       const std::vector<const KillPlan*>& plans,
+                                       const std::string& url, const XvfbDisplay& x,
+                                       std::uintmax_t newSize, std::mt19937& random) {
+    std::vector<Victim> victims;
+    for (std::size_t i = 0; i < drives.size(); ++i) {
+        victims.push_back(
+            {plans[i], startInstalledUpdater(drives[i].drive(), url, {.display = x.display()})});
+    }
+    // Generous: a dozen runs share two busy cores and one server.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(3);
+    for (std::size_t killed = 0;
+         killed < victims.size() && std::chrono::steady_clock::now() < deadline;) {
+        for (std::size_t i = 0; i < victims.size(); ++i) {
+            Victim& v = victims[i];
+            if (v.left) continue;
+            const auto now = std::chrono::steady_clock::now();
+            if (!v.killAt && v.plan->reached(v.pid, drives[i], newSize)) {
+                std::uniform_int_distribution<int> delay(0, v.plan->maxDelayMs);
+                v.killAt = now + std::chrono::milliseconds(delay(random));
+                if (v.plan->fleeting) {
+                    ::kill(v.pid, SIGSTOP);
+                    int status = 0;
+                    v.atTheMoment = ::waitpid(v.pid, &status, WUNTRACED) == v.pid &&
+                                    WIFSTOPPED(status) &&
+                                    v.plan->reached(v.pid, drives[i], newSize);
+                }
+            } else if (!v.killAt && v.plan->fleeting && installedSize(drives[i]) == newSize) {
+                v.killAt = now;
+                v.atTheMoment = false;
+            }
+            if (!v.killAt || now < *v.killAt) continue;
+            endNow(v.pid);
+            v.left = readFile(installRoot(drives[i]) / "Pulsaro_zentra.exe");
+            ++killed;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    for (const Victim& v : victims) {
+        if (!v.left) endNow(v.pid);
+    }
+    return victims;
+}
+
 // Whenever the updater is killed, the installed application is the old file or the new one,
-// whole. Twenty runs at once, killed at moments spread over the pause, the download and the
-// copies; the spread must reach both sides of the replacement, or the test proved nothing.
+// whole. Runs killed in the pause, mid-download, while the copy that takes the application's
+// place is written, and once the update is done and said; each moment is waited for in the run's
+// files, not guessed from the clock. With a display, an updater that has replaced the application
+// waits for its message to be answered, so that moment lasts.
 TEST(UpdaterProgram, KilledAtAnyMomentLeavesAWholeApplication) {
+    XvfbDisplay x;
+    ASSERT_TRUE(x.running()) << "Xvfb did not start";
     const std::string oldApp = patternBytes(4 << 20, 31);
     const std::string newApp = patternBytes(8 << 20, 32);
-    FtpFaults slow;
-    slow.bytesPerSecond = 8 << 20;
-    FtpServer server(slow);
+    FtpServer server({.bytesPerSecond = 8 << 20});  // a download of about a second
     server.putFile(kRemoteApp, newApp);
-
     const unsigned seed = std::random_device{}();
     RecordProperty("seed", static_cast<int>(seed));
     std::mt19937 random(seed);
-    constexpr int kRuns = 20;
-    const auto first = std::chrono::milliseconds(4500), last = std::chrono::milliseconds(9000);
-    std::uniform_int_distribution<int> jitter(0, static_cast<int>((last - first).count() / kRuns));
-    struct Victim {
-        std::unique_ptr<TempDrive> drive;
-        pid_t pid;
-        std::chrono::steady_clock::time_point killAt;
-    };
-    std::vector<Victim> victims;
-    const fs::path cwd = fs::current_path();
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < kRuns; ++i) {
-        auto drive = std::make_unique<TempDrive>();
-        fs::create_directories(drive->onDrive("pulsaro_zentra"));
-        writeFile(drive->onDrive("pulsaro_zentra/Pulsaro_zentra.exe"), oldApp);
-        const pid_t pid = startInstalledUpdater(drive->drive(), server.url());
-        const auto at =
-            first + (last - first) * i / kRuns + std::chrono::milliseconds(jitter(random));
-        victims.push_back({std::move(drive), pid, start + at});
+
+    int sawOld = 0, sawNew = 0, killedInside = 0;
+    std::vector<const KillPlan*> plans;
+    for (int round = 0; round < 3; ++round) {
+        for (const KillPlan* plan :
+             {&kInThePause, &kMidDownload, &kInsideTheReplacement, &kWithItsMessageShown}) {
+            plans.push_back(plan);
+        }
     }
-    int sawOld = 0, sawNew = 0;
-    for (Victim& v : victims) {
-        std::this_thread::sleep_until(v.killAt);
-        ::kill(v.pid, SIGKILL);
-        ::waitpid(v.pid, nullptr, 0);
-        const std::string left = readFile(v.drive->onDrive("pulsaro_zentra/Pulsaro_zentra.exe"));
-        ASSERT_TRUE(left == oldApp || left == newApp)
-            << "a mixed or truncated application; seed " << seed;
-        (left == oldApp ? sawOld : sawNew)++;
+    // The moment inside the replacement lasts as long as one copy, and may be missed: runs for it
+    // alone are started again until one is killed there.
+    for (int tries = 0; tries < 3 && killedInside == 0; ++tries) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        TempDrives drives(plans.size());
+        for (std::size_t i = 0; i < drives.size(); ++i) {
+            fs::create_directories(installRoot(drives[i]));
+            writeFile(installRoot(drives[i]) / "Pulsaro_zentra.exe", oldApp);
+        }
+        for (const Victim& v :
+             killAtTheirMoments(drives, plans, server.url(), x, newApp.size(), random)) {
+            if (!v.left) {
+                ADD_FAILURE() << v.plan->name << ": the moment never came";
+                continue;
+            }
+            EXPECT_TRUE(*v.left == oldApp || *v.left == newApp)
+                << v.plan->name << ": a mixed or truncated application";
+            sawOld += *v.left == oldApp;
+            sawNew += *v.left == newApp;
+            killedInside += v.plan == &kInsideTheReplacement && v.atTheMoment;
+        }
+        plans.assign(3, &kInsideTheReplacement);
     }
-    // TempDrive objects were made in a row; destroy them in reverse to restore the folder.
-    while (!victims.empty()) victims.pop_back();
-    fs::current_path(cwd);
     EXPECT_GT(sawOld, 0) << "no kill landed before the replacement; seed " << seed;
     EXPECT_GT(sawNew, 0) << "no kill landed after the replacement; seed " << seed;
+    EXPECT_GT(killedInside, 0) << "no kill landed inside the replacement; seed " << seed;
 }
 
 }  // namespace

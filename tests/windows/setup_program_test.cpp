@@ -18,10 +18,13 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <sstream>
 #include <string>
@@ -138,7 +141,7 @@ class WindowsSetup : public WinePrefixTest {
         return eventually(
             [&] {
                 x.xdotool({"key", "--window", box_, "Return"});
-                return x.xdotool({"search", "--onlyvisible", "--name", "^pulsaro_setup$"}).empty();
+                return x.visibleWindows("^pulsaro_setup$") == std::vector<std::string>{};
             },
             20s);
     }
@@ -223,31 +226,44 @@ TEST_F(WindowsSetup, PassoDueRegistersTheThreeControlsWithTheSystemsRegsvr32) {
     unregisterAll();
 }
 
-// What a message box shows, one part a line, in no particular order.
-std::vector<std::string> parts(const std::string& probed) {
-    std::vector<std::string> lines;
-    std::istringstream in(probed);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    std::ranges::sort(lines);
-    return lines;
-}
-
 // The start message, as the box shows it: the text, one OK button, no icon and nothing else.
 std::vector<std::string> startMessageBox() {
     return {"Button\tOK", "Static\t" + std::string(texts::kStartMessage)};
 }
 
+// The installed application's processes that the setup started with this environment entry:
+// Wine gives a started program the environment of its starter and names it by its Windows path.
+// Wine's own services inherit the environment too; the name tells them apart.
+std::vector<pid_t> startedApplications(const std::string& environmentEntry) {
+    std::vector<pid_t> started;
+    for (const pid_t pid : processesWithEnvironment(environmentEntry)) {
+        std::ifstream commandLine("/proc/" + std::to_string(pid) + "/cmdline");
+        std::string program;
+        std::getline(commandLine, program, '\0');
+        if (lowerCase(program).ends_with("\\pulsaro_zentra.exe")) started.push_back(pid);
+    }
+    return started;
+}
+
 TEST_F(WindowsSetup, AvviaPulsaroShowsTheMessageThenStartsTheInstalledApplication) {
     fs::current_path(kWindowsDist);
     const fs::path marker = drive.base() / "started.txt";
-    start({"PULSARO_STANDIN_MARKER=" + windowsPath(marker), "PULSARO_STANDIN_EXIT=1"});
+    const std::string markerEntry = "PULSARO_STANDIN_MARKER=" + windowsPath(marker);
+    // The application keeps running, and Wine's CreateProcess returns only once it runs: a start
+    // before the message would be seen while the message is shown.
+    start({markerEntry});
     click(Element::Command1);
     ASSERT_TRUE(installed("pulsaro_zentra/Pulsaro_zentra.exe"));
     click(Element::Command4);
-    EXPECT_EQ(parts(messageBox()), startMessageBox());
-    EXPECT_FALSE(fs::exists(marker)) << "the application started before the message was answered";
+    EXPECT_EQ(probedParts(messageBox()), startMessageBox());
+    EXPECT_EQ(startedApplications(markerEntry), std::vector<pid_t>{})
+        << "the application started before the message was answered";
     ASSERT_TRUE(answerMessageBox());
-    ASSERT_TRUE(eventually([&] { return !linesOf(marker).empty(); }, 30s));
+    const bool started = eventually([&] { return !linesOf(marker).empty(); }, 30s);
+    const std::vector<pid_t> running = startedApplications(markerEntry);
+    for (const pid_t application : running) ::kill(application, SIGKILL);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(running.size(), 1u);
     const std::vector<std::string> starts = linesOf(marker);
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_TRUE(starts[0].starts_with("started pid=") && starts[0].ends_with(" arguments=0"))
@@ -262,7 +278,7 @@ TEST_F(WindowsSetup, EnterAtOnceShowsTheStartMessageWhichHoldsTheWindowUntilAnsw
         pressEnter();
         return !x.waitForWindow("^pulsaro_setup$", 500ms).empty();
     }));
-    EXPECT_EQ(parts(messageBox()), startMessageBox());
+    EXPECT_EQ(probedParts(messageBox()), startMessageBox());
     click(Element::Command1);  // the box is modal: the window takes no click meanwhile
     ASSERT_TRUE(answerMessageBox());
     EXPECT_FALSE(x.waitForWindow("^Form1$", 5s).empty()) << "the setup stays open";
@@ -280,13 +296,22 @@ TEST_F(WindowsSetup, HelpAndVersionPrintAndOpenNoWindow) {
     for (const Case& c :
          {Case{"--help", usage}, Case{"-h", usage}, Case{"/?", usage},
           Case{"--version", "setup_pulsaro_zentra.exe " + std::string(version())}}) {
-        ProgramRun run = wine({(kWindowsDist / "setup_pulsaro_zentra.exe").string(), c.option},
-                              {"DISPLAY=" + x.display()});
+        auto running = std::async(std::launch::async, [&] {
+            return wine({(kWindowsDist / "setup_pulsaro_zentra.exe").string(), c.option},
+                        {"DISPLAY=" + x.display()});
+        });
+        // A window the program opens shows while it runs.
+        std::optional<std::vector<std::string>> shown = std::vector<std::string>{};
+        while (running.wait_for(20ms) != std::future_status::ready &&
+               shown == std::vector<std::string>{}) {
+            shown = x.visibleWindows(".");
+        }
+        ProgramRun run = running.get();
+        EXPECT_EQ(shown, std::vector<std::string>{}) << c.option << ": a window opened";
         EXPECT_EQ(run.exitCode, 0) << c.option;
         std::erase(run.output, '\r');  // text written on Windows ends its lines in CR LF
         EXPECT_TRUE(run.output.starts_with(c.starts)) << run.output;
     }
-    EXPECT_TRUE(x.xdotool({"search", "--onlyvisible", "--name", "."}).empty());
     EXPECT_EQ(listFolder(drive.drive()), std::vector<std::string>{});
 }
 

@@ -4,7 +4,6 @@
 #include "setup_window.h"
 #include "mark_cases.h"
 #include "temp_drive.h"
-#include "texts.h"
 #include "wide.h"
 
 #include <windows.h>
@@ -158,8 +157,7 @@ TEST_F(SetupWindowTest, OpensWithEveryElementInItsPlaceTextAndFont) {
             EXPECT_EQ(box, expectedBox(e));
         }
         // A picture box's text is what screen readers say for it; it is never drawn.
-        EXPECT_EQ(textOf(control),
-                  e.kind == ElementKind::PictureBox ? spokenMark(e.id).name : e.text);
+        EXPECT_EQ(textOf(control), shownText(e.id));
         switch (e.kind) {
             case ElementKind::PictureBox:
                 EXPECT_EQ(styleOf(control) & (SS_TYPEMASK | SS_NOTIFY), SS_OWNERDRAW | SS_NOTIFY);

@@ -124,10 +124,9 @@ class WindowsUpdater : public WinePrefixTest {
 
     // The box showed exactly this message and one button.
     static void expectShown(const AnsweredRun& answered, std::string_view message) {
-        EXPECT_NE(answered.shown.find("Static\t" + std::string(message) + "\n"), std::string::npos)
-            << answered.shown;
-        EXPECT_EQ(answered.shown.find("Button\t"), answered.shown.rfind("Button\t"))
-            << answered.shown;
+        EXPECT_EQ(probedParts(answered.shown),
+                  (std::vector<std::string>{"Button\tOK", "Static\t" + std::string(message)}))
+            << "the message, one OK button and nothing else";
     }
 
     // The drive and display of the tests that run one updater at a time.
