@@ -170,7 +170,12 @@ TEST(ExclusiveLock, OneHolderAtATimeAndAHolderThatDiesLetsGo) {
 
         EXPECT_FALSE(takenWhileHeld) << "taken while still held";
         ASSERT_TRUE(acquired && acquired->ok()) << (acquired ? acquired->reason() : "");
-        EXPECT_EQ(listFolder(t.drive()), Names{"UPDATE.LOCK"}) << "the new holder's own file";
+        // A killed holder's file may still be there when the next one opens it, which then takes
+        // it over as it is; either way there is one lock file, and it goes with its holder.
+        const Names held = listFolder(t.drive());
+        const bool ownFile = held == Names{"UPDATE.LOCK"};
+        const bool takenOver = killed && held == Names{"update.lock"};
+        EXPECT_TRUE(ownFile || takenOver) << ::testing::PrintToString(held);
         lock.release();
         EXPECT_EQ(listFolder(t.drive()), Names{});
     }
