@@ -6,6 +6,7 @@
 // the host's reason and error number, and the action runner decides what happens next.
 
 #include "op_result.h"
+#include "program.h"
 #include "signature.h"
 
 #include <chrono>
@@ -70,11 +71,16 @@ double GetTimer();
 // file that is not a regular one.
 bool SameContents(std::string_view pathA, std::string_view pathB) noexcept;
 
-// The host's modal message box: one OK button, no icon. Returns when the user dismisses it.
-void ShowHostMessageBox(std::string_view caption, std::string_view message);
+// The host's modal message box: one OK button, no icon. Returns when the user dismisses it. A
+// program with a display installs it first thing (setMessageBoxHandler).
+class HostMessageBox final : public MessageBoxHandler {
+  public:
+    void show(std::string_view caption, std::string_view message) override;
+};
 
-// Where a diagnostic line goes when nobody redirects it: standard error, and on hosts without
-// one, wherever that host's diagnostics are read.
+// Where the host's diagnostic lines are read: standard error, and on hosts where a program may
+// have none, wherever that host's diagnostics are read. A program installs it first thing
+// (setDiagnosticSink).
 void WriteHostDiagnostic(std::string_view line);
 
 // A file being received: its bytes go to a temporary file beside the target, which takes the
