@@ -7,6 +7,7 @@
 
 #include "op_result.h"
 #include "program.h"
+#include "received_file.h"
 #include "signature.h"
 
 #include <chrono>
@@ -87,21 +88,22 @@ void WriteHostDiagnostic(std::string_view line);
 // target's place at once when committed. Until then the target is untouched, and a file that is
 // never committed leaves nothing behind, also when the program is ended part-way. A target that
 // exists and is not a regular file is refused.
-class PartialFile {
+class PartialFile final : public ReceivedFile {
   public:
     PartialFile();
-    ~PartialFile();
+    ~PartialFile() override;
     PartialFile(const PartialFile&) = delete;
     PartialFile& operator=(const PartialFile&) = delete;
 
-    [[nodiscard]] OpResult open(std::string_view windowsTarget);
-    [[nodiscard]] OpResult append(const char* data, std::size_t size);
-    [[nodiscard]] OpResult commit();
-    std::int64_t size() const;
+    [[nodiscard]] OpResult open(std::string_view windowsTarget) override;
+    [[nodiscard]] OpResult append(const char* data, std::size_t size) override;
+    [[nodiscard]] OpResult commit() override;
+    std::int64_t size() const override { return size_; }
 
   private:
-    struct State;
+    struct State;  // the host's temporary file and its target
     std::unique_ptr<State> state_;
+    std::int64_t size_ = 0;
 };
 
 // One holder at a time, across processes, of the lock named by a Windows path: acquire waits
