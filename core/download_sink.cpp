@@ -15,7 +15,7 @@ OpResult longerThanStated(const FailureOf& failure, std::int64_t stated) {
 }  // namespace
 
 OpResult DownloadSink::open(std::string_view windowsTarget) {
-    const OpResult opened = file_.open(windowsTarget);
+    const OpResult opened = file_->open(windowsTarget);
     if (!opened) return failure_(opened.reason(), opened.code());
     return OpResult::success();
 }
@@ -43,7 +43,7 @@ bool DownloadSink::sizeStated(std::int64_t length) {
         problem_ = failure_(FailedRule::SizesDisagree, "the server stated both " +
                                                            std::to_string(*stated_) + " and " +
                                                            std::to_string(length) + " bytes");
-    } else if (file_.size() > length) {
+    } else if (file_->size() > length) {
         problem_ = longerThanStated(failure_, length);
     } else {
         largerThanAllowed(length);
@@ -63,12 +63,12 @@ bool DownloadSink::largerThanAllowed(std::int64_t length) {
 
 bool DownloadSink::add(const char* data, std::size_t size) {
     if (problem_) return false;
-    if (stated_ && file_.size() + static_cast<std::int64_t>(size) > *stated_) {
+    if (stated_ && file_->size() + static_cast<std::int64_t>(size) > *stated_) {
         problem_ = longerThanStated(failure_, *stated_);
         return false;
     }
-    if (largerThanAllowed(file_.size() + static_cast<std::int64_t>(size))) return false;
-    if (const OpResult appended = file_.append(data, size); !appended) {
+    if (largerThanAllowed(file_->size() + static_cast<std::int64_t>(size))) return false;
+    if (const OpResult appended = file_->append(data, size); !appended) {
         problem_ = failure_(appended.reason(), appended.code());
         return false;
     }
@@ -77,18 +77,18 @@ bool DownloadSink::add(const char* data, std::size_t size) {
 
 OpResult DownloadSink::commitUnconfirmed(const OpResult& why) {
     if (problem_) return *problem_;
-    if (!stated_ || *stated_ != file_.size()) return why;
+    if (!stated_ || *stated_ != file_->size()) return why;
     return commit();
 }
 
 OpResult DownloadSink::commit() {
     if (problem_) return *problem_;
-    if (stated_ && *stated_ != file_.size()) {
+    if (stated_ && *stated_ != file_->size()) {
         return failure_(FailedRule::ShorterThanAnnounced,
-                        "received " + std::to_string(file_.size()) + " of the " +
+                        "received " + std::to_string(file_->size()) + " of the " +
                             std::to_string(*stated_) + " bytes stated");
     }
-    const OpResult committed = file_.commit();
+    const OpResult committed = file_->commit();
     if (!committed) return failure_(committed.reason(), committed.code());
     return OpResult::success();
 }

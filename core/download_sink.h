@@ -1,27 +1,29 @@
 #pragma once
 
-#include "host.h"
 #include "op_result.h"
+#include "received_file.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 
 namespace pulsaro {
 
 // Where a transfer puts the bytes of one downloaded file, whatever the transport. The bytes go to
-// the host's partial file; the target is replaced only by a commit. Every size the server states
-// for the file must hold: sizes that disagree fail the download, bytes beyond a stated size stop
-// it at the first byte too many, and a commit refuses a file shorter than a stated size. What
-// makes the file whole: bytes that match every size the server stated, whatever the server's
-// final reply; when it stated none, only its final success reply after the data, and the bytes
-// are then taken as they came. A sink given a largest size refuses a file the server states or
-// sends larger, at once, without taking the rest.
+// the file given (the host's PartialFile); the target is replaced only by a commit. Every size the
+// server states for the file must hold: sizes that disagree fail the download, bytes beyond a
+// stated size stop it at the first byte too many, and a commit refuses a file shorter than a stated
+// size. What makes the file whole: bytes that match every size the server stated, whatever the
+// server's final reply; when it stated none, only its final success reply after the data, and the
+// bytes are then taken as they came. A sink given a largest size refuses a file the server states
+// or sends larger, at once, without taking the rest.
 class DownloadSink {
   public:
-    explicit DownloadSink(FailureOf failure, std::optional<std::int64_t> largest = std::nullopt)
-        : failure_(std::move(failure)), largest_(largest) {}
+    DownloadSink(std::unique_ptr<ReceivedFile> file, FailureOf failure,
+                 std::optional<std::int64_t> largest = std::nullopt)
+        : failure_(std::move(failure)), largest_(largest), file_(std::move(file)) {}
 
     [[nodiscard]] OpResult open(std::string_view windowsTarget);
 
@@ -45,7 +47,7 @@ class DownloadSink {
     // What went wrong while bytes were taken, if anything did.
     const std::optional<OpResult>& problem() const { return problem_; }
 
-    std::int64_t received() const { return file_.size(); }
+    std::int64_t received() const { return file_->size(); }
 
   private:
     bool sizeStated(std::int64_t length);
@@ -53,7 +55,7 @@ class DownloadSink {
 
     FailureOf failure_;
     std::optional<std::int64_t> largest_;
-    PartialFile file_;
+    std::unique_ptr<ReceivedFile> file_;
     std::optional<std::int64_t> stated_;
     std::optional<OpResult> problem_;
 };

@@ -1,6 +1,6 @@
 #include "program.h"
 
-#include "host.h"
+#include <cstdio>
 
 namespace pulsaro {
 namespace {
@@ -40,7 +40,7 @@ void MsgBox(std::string_view message) {
     if (MessageBoxHandler* handler = installedHandler()) {
         handler->show(programTitle(), message);
     } else {
-        ShowHostMessageBox(programTitle(), message);
+        MessageAsDiagnostic().show(programTitle(), message);
     }
 }
 
@@ -60,9 +60,12 @@ DiagnosticSink setDiagnosticSink(DiagnosticSink sink) {
 void emitDiagnostic(std::string_view line) {
     if (installedSink()) {
         installedSink()(line);
-    } else {
-        WriteHostDiagnostic(line);
+        return;
     }
+    std::string text(line);
+    text.push_back('\n');
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
 }
 
 }  // namespace pulsaro

@@ -10,8 +10,9 @@ namespace pulsaro {
 void setProgramTitle(std::string_view title);
 const std::string& programTitle();
 
-// The seam in front of the modal message box, so that tests can record messages instead of
-// waiting for a person, and a program without a display can still say what it would have shown.
+// The seam in front of the modal message box: the program installs the host's box (host.h)
+// when it has a display, tests record messages instead of waiting for a person, and a program
+// without a display still says what it would have shown.
 class MessageBoxHandler {
   public:
     virtual ~MessageBoxHandler() = default;
@@ -25,13 +26,16 @@ class MessageAsDiagnostic final : public MessageBoxHandler {
     void show(std::string_view caption, std::string_view message) override;
 };
 
-// Installs a handler (nullptr restores the host's message box); returns the previous one.
+// Installs a handler; returns the previous one. With none (nullptr), each message goes out as
+// MessageAsDiagnostic sends it.
 MessageBoxHandler* setMessageBoxHandler(MessageBoxHandler* handler);
 
-// A modal message box with one OK button, no icon, and the program's title as caption.
+// Shows the message with the installed handler, the program's title as caption: on a display,
+// the host's modal message box with one OK button and no icon.
 void MsgBox(std::string_view message);
 
-// Where diagnostic lines go: the host's diagnostic output unless a test redirects them.
+// Where diagnostic lines go: the host's diagnostic output, which the program installs first
+// thing, unless a test redirects them. With none installed (an empty sink), standard error.
 using DiagnosticSink = std::function<void(std::string_view line)>;
 DiagnosticSink setDiagnosticSink(DiagnosticSink sink);
 void emitDiagnostic(std::string_view line);

@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
-"""Fails when a source, or a header of its own folder, includes anything but the C++ standard
-library, its own folder's headers and the files named with --allow.
+"""Fails when a host-neutral file includes anything but the C++ standard library and other
+host-neutral files. The host-neutral files are those directly in the folders named with
+--neutral (not in their subfolders).
 
-Usage: check_host_free.py --allow FILE... -- COMPILER FLAGS... -- SOURCE...
+Usage: check_host_free.py --neutral FOLDER... -- COMPILER FLAGS... -- FILE...
 
-Each source is compiled with -fsyntax-only -H, which prints every header as it is opened, one dot
-per level of nesting. The standard library may include what it likes; only the headers a checked
-file names itself are judged.
+Each file, source or header, is compiled with -fsyntax-only -H, which prints every header as it
+is opened, one dot per level of nesting. The standard library may include what it likes; only
+the headers a host-neutral file names itself are judged.
 """
 
 import os
@@ -17,8 +18,8 @@ import sys
 def split_arguments(argv):
     first = argv.index("--")
     second = argv.index("--", first + 1)
-    allowed = [os.path.realpath(a) for a in argv[:first] if a != "--allow"]
-    return allowed, argv[first + 1:second], argv[second + 1:]
+    neutral = {os.path.realpath(a) for a in argv[:first] if a != "--neutral"}
+    return neutral, argv[first + 1:second], argv[second + 1:]
 
 
 def is_standard_header(path):
@@ -26,13 +27,12 @@ def is_standard_header(path):
     return "/c++/" in path.replace(os.sep, "/") and "." not in os.path.basename(path)
 
 
-def refusals(source, compiler, allowed):
-    own = os.path.dirname(os.path.realpath(source))
+def refusals(source, compiler, neutral):
     result = subprocess.run(compiler + ["-fsyntax-only", "-H", source],
                             stderr=subprocess.PIPE, text=True, check=False)
     if result.returncode != 0:
         return ["%s does not compile:\n%s" % (source, result.stderr)]
-    checked = lambda path: os.path.dirname(path) == own or path in allowed
+    checked = lambda path: os.path.dirname(path) in neutral
     stack = [os.path.realpath(source)]
     found = []
     for line in result.stderr.splitlines():
@@ -49,8 +49,8 @@ def refusals(source, compiler, allowed):
 
 
 def main():
-    allowed, compiler, sources = split_arguments(sys.argv[1:])
-    found = [r for s in sources for r in refusals(s, compiler, allowed)]
+    neutral, compiler, files = split_arguments(sys.argv[1:])
+    found = [r for f in files for r in refusals(f, compiler, neutral)]
     for refusal in found:
         print("not host-neutral: " + refusal, file=sys.stderr)
     return 1 if found else 0

@@ -46,7 +46,7 @@ double GetTimer() {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-void ShowHostMessageBox(std::string_view caption, std::string_view message) {
+void HostMessageBox::show(std::string_view caption, std::string_view message) {
     QMessageBox box(QMessageBox::NoIcon, fromUtf8(caption), fromUtf8(message), QMessageBox::Ok);
     box.exec();
 }

@@ -18,7 +18,6 @@ struct PartialFile::State {
     fs::path target;
     Fd folder;  // declared before the file, which needs it until it goes
     TemporaryFile file;
-    std::int64_t size = 0;
 };
 
 PartialFile::PartialFile() = default;
@@ -27,6 +26,7 @@ PartialFile::~PartialFile() = default;
 OpResult PartialFile::open(std::string_view windowsTarget) {
     const FailureOf fail("open", inQuotes(windowsTarget));
     state_ = std::make_unique<State>();
+    size_ = 0;
     const HostPath resolved = resolvePath(windowsTarget);
     if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
     State& s = *state_;
@@ -55,7 +55,7 @@ OpResult PartialFile::append(const char* data, std::size_t size) {
         }
         done += static_cast<std::size_t>(put);
     }
-    s.size += static_cast<std::int64_t>(size);
+    size_ += static_cast<std::int64_t>(size);
     return OpResult::success();
 }
 
@@ -69,10 +69,6 @@ OpResult PartialFile::commit() {
                              s.target.string());
     }
     return OpResult::success();
-}
-
-std::int64_t PartialFile::size() const {
-    return state_ ? state_->size : 0;
 }
 
 }  // namespace pulsaro

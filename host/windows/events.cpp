@@ -48,7 +48,7 @@ double GetTimer() {
 
 // Owned by the active window, which it disables while it is shown; task-modal, so that with no
 // active window every window of the thread is disabled instead.
-void ShowHostMessageBox(std::string_view caption, std::string_view message) {
+void HostMessageBox::show(std::string_view caption, std::string_view message) {
     MessageBoxW(GetActiveWindow(), widen(message).c_str(), widen(caption).c_str(),
                 MB_OK | MB_TASKMODAL);
 }

@@ -9,7 +9,6 @@ namespace pulsaro {
 struct PartialFile::State {
     std::wstring target;
     TemporaryFile file;
-    std::int64_t size = 0;
 };
 
 PartialFile::PartialFile() = default;
@@ -18,6 +17,7 @@ PartialFile::~PartialFile() = default;
 OpResult PartialFile::open(std::string_view windowsTarget) {
     const FailureOf fail("open", inQuotes(windowsTarget));
     state_ = std::make_unique<State>();
+    size_ = 0;
     const MappedPath mapped = mapPath(windowsTarget);
     if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
     state_->target = mapped.path;
@@ -39,7 +39,7 @@ OpResult PartialFile::append(const char* data, std::size_t size) {
         return systemFailure(FailureOf("write", inQuotes(narrow(s.target))), error,
                              narrow(s.target));
     }
-    s.size += static_cast<std::int64_t>(size);
+    size_ += static_cast<std::int64_t>(size);
     return OpResult::success();
 }
 
@@ -53,10 +53,6 @@ OpResult PartialFile::commit() {
                              narrow(s.target));
     }
     return OpResult::success();
-}
-
-std::int64_t PartialFile::size() const {
-    return state_ ? state_->size : 0;
 }
 
 }  // namespace pulsaro

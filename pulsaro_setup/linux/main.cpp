@@ -1,5 +1,6 @@
 #include "about.h"
 #include "drive.h"
+#include "host.h"
 #include "layout.h"
 #include "program.h"
 #include "setup_window.h"
@@ -27,7 +28,10 @@ std::optional<int> answerAboutRequest(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (const std::optional<int> answered = answerAboutRequest(argc, argv)) return *answered;
     pulsaro::endCleanlyOnExitAndTerminationSignals();
+    pulsaro::setDiagnosticSink(pulsaro::WriteHostDiagnostic);
     QApplication app(argc, argv);
+    pulsaro::HostMessageBox messageBox;
+    pulsaro::setMessageBoxHandler(&messageBox);
     // Wayland compositors find the menu entry, and with it the icon, by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("pulsaro-zentra-setup"));
     SetupWindow window;

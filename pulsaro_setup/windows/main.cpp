@@ -1,5 +1,6 @@
 #include "about.h"
 #include "console.h"
+#include "host.h"
 #include "setup_window.h"
 #include "wide.h"
 
@@ -32,6 +33,9 @@ int runMessageLoop(SetupWindow& window) {
 // Asked about itself, the setup answers before it opens a window.
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showState) {
     if (const std::optional<int> answered = pulsaro::answerAboutRequest(kAbout)) return *answered;
+    pulsaro::setDiagnosticSink(pulsaro::WriteHostDiagnostic);
+    pulsaro::HostMessageBox messageBox;
+    pulsaro::setMessageBoxHandler(&messageBox);
     try {
         SetupWindow window(instance);
         window.open(showState);

@@ -1,6 +1,7 @@
 #include "curl_inet.h"
 
 #include "ftp_reply.h"
+#include "host.h"
 
 #include <QByteArray>
 
@@ -86,7 +87,10 @@ class CurlInet::Request {
   public:
     Request(CURLM* multi, const FailureOf& failure, milliseconds timeout,
             std::optional<std::int64_t> largest)
-        : multi_(multi), failureOf_(failure), sink_(failure, largest), timeout_(timeout, now()) {}
+        : multi_(multi),
+          failureOf_(failure),
+          sink_(std::make_unique<PartialFile>(), failure, largest),
+          timeout_(timeout, now()) {}
     ~Request() {
         if (inMulti_) curl_multi_remove_handle(multi_, easy_.get());
     }

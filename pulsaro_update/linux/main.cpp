@@ -1,5 +1,6 @@
 #include "about.h"
 #include "drive.h"
+#include "host.h"
 #include "layout.h"
 #include "program.h"
 #include "temporary_files.h"
@@ -47,10 +48,11 @@ int main(int argc, char** argv) {
         return *answered;
     }
     pulsaro::endCleanlyOnExitAndTerminationSignals();
+    pulsaro::setDiagnosticSink(pulsaro::WriteHostDiagnostic);
     fallBackToNoDisplay();
     QApplication app(argc, argv);
-    pulsaro::MessageAsDiagnostic toStandardError;
-    if (!hasDisplay()) pulsaro::setMessageBoxHandler(&toStandardError);
+    pulsaro::HostMessageBox onScreen;
+    if (hasDisplay()) pulsaro::setMessageBoxHandler(&onScreen);
     UpdaterWindow window(pulsaro::update::builtInUpdateKeys());
     if (const std::string why = pulsaro::driveTooDeep(pulsaro::layout::kTreePaths); !why.empty()) {
         pulsaro::emitDiagnostic(pulsaro::programTitle() + ": " + why);

@@ -1,4 +1,5 @@
 #include "console.h"
+#include "host.h"
 #include "texts.h"
 #include "update_keys.h"
 #include "updater_about.h"
@@ -27,6 +28,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (const std::optional<int> answered = pulsaro::answerAboutRequest(about)) {
         return *answered;
     }
+    pulsaro::setDiagnosticSink(pulsaro::WriteHostDiagnostic);
+    pulsaro::HostMessageBox messageBox;
+    pulsaro::setMessageBoxHandler(&messageBox);
     try {
         UpdaterWindow window(pulsaro::update::builtInUpdateKeys());
         window.form.Form_Load();

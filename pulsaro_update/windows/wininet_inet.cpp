@@ -4,6 +4,7 @@
 #include "ftp_reply.h"
 #include "ftp_transfer.h"
 #include "hidden_window.h"
+#include "host.h"
 #include "request_timeout.h"
 #include "system_error.h"
 #include "wide.h"
@@ -37,7 +38,7 @@ class WinInetInet::Request {
             std::optional<std::int64_t> largest)
         : failure_(failure),
           timeout_(timeout, now()),
-          sink_(failure, largest),
+          sink_(std::make_unique<PartialFile>(), failure, largest),
           handover_(std::make_shared<TransferHandover>(window, kWake)) {}
     // However the request ends, the worker makes no further call and leaves nothing behind.
     ~Request() { handover_->abandon(); }

@@ -6,6 +6,8 @@
 // the host's reason and error number, and the action runner decides what happens next.
 
 #include "op_result.h"
+#include "program.h"
+#include "received_file.h"
 #include "signature.h"
 
 #include <chrono>
@@ -70,32 +72,38 @@ double GetTimer();
 // file that is not a regular one.
 bool SameContents(std::string_view pathA, std::string_view pathB) noexcept;
 
-// The host's modal message box: one OK button, no icon. Returns when the user dismisses it.
-void ShowHostMessageBox(std::string_view caption, std::string_view message);
+// The host's modal message box: one OK button, no icon. Returns when the user dismisses it. A
+// program with a display installs it first thing (setMessageBoxHandler).
+class HostMessageBox final : public MessageBoxHandler {
+  public:
+    void show(std::string_view caption, std::string_view message) override;
+};
 
-// Where a diagnostic line goes when nobody redirects it: standard error, and on hosts without
-// one, wherever that host's diagnostics are read.
+// Where the host's diagnostic lines are read: standard error, and on hosts where a program may
+// have none, wherever that host's diagnostics are read. A program installs it first thing
+// (setDiagnosticSink).
 void WriteHostDiagnostic(std::string_view line);
 
 // A file being received: its bytes go to a temporary file beside the target, which takes the
 // target's place at once when committed. Until then the target is untouched, and a file that is
 // never committed leaves nothing behind, also when the program is ended part-way. A target that
 // exists and is not a regular file is refused.
-class PartialFile {
+class PartialFile final : public ReceivedFile {
   public:
     PartialFile();
-    ~PartialFile();
+    ~PartialFile() override;
     PartialFile(const PartialFile&) = delete;
     PartialFile& operator=(const PartialFile&) = delete;
 
-    [[nodiscard]] OpResult open(std::string_view windowsTarget);
-    [[nodiscard]] OpResult append(const char* data, std::size_t size);
-    [[nodiscard]] OpResult commit();
-    std::int64_t size() const;
+    [[nodiscard]] OpResult open(std::string_view windowsTarget) override;
+    [[nodiscard]] OpResult append(const char* data, std::size_t size) override;
+    [[nodiscard]] OpResult commit() override;
+    std::int64_t size() const override { return size_; }
 
   private:
-    struct State;
+    struct State;  // the host's temporary file and its target
     std::unique_ptr<State> state_;
+    std::int64_t size_ = 0;
 };
 
 // One holder at a time, across processes, of the lock named by a Windows path: acquire waits
