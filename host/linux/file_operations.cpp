@@ -55,13 +55,13 @@ OpResult openFailure(const FailureOf& fail, int error, const fs::path& path) {
 }
 
 // A relative source is looked up in the current folder, then beside the running program.
-HostPath resolveSource(std::string_view source) {
-    HostPath found = resolvePathToFollow(source);
+MappedPath resolveSource(std::string_view source) {
+    MappedPath found = mapPathToFollow(source);
     std::error_code ec;
     if (!isRelativePath(source) || !found.ok() || fs::exists(found.path, ec)) return found;
     const fs::path beside = ownFolder();
     if (beside.empty()) return found;
-    HostPath candidate = resolveBelow(beside, source);
+    MappedPath candidate = mapPathBelow(beside, source);
     return candidate.ok() && fs::exists(candidate.path, ec) ? candidate : found;
 }
 
@@ -134,19 +134,19 @@ bool holdsOnlyFolders(const fs::path& folder) {
 }  // namespace
 
 OpResult openFileToRead(std::string_view windowsPath, const FailureOf& fail, Fd& fd) {
-    const HostPath resolved = resolvePathToFollow(windowsPath);
-    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
-    if (const int error = openForReading(resolved.path, fd); error != 0) {
-        return openFailure(fail, error, resolved.path);
+    const MappedPath mapped = mapPathToFollow(windowsPath);
+    if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
+    if (const int error = openForReading(mapped.path, fd); error != 0) {
+        return openFailure(fail, error, mapped.path);
     }
     return OpResult::success();
 }
 
 OpResult KillFiles(std::string_view pattern) noexcept try {
     const FailureOf fail = calls::killFiles(pattern);
-    const HostPath resolved = resolvePath(pattern);
-    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
-    const fs::path folder = resolved.path.parent_path();
+    const MappedPath mapped = mapPath(pattern);
+    if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
+    const fs::path folder = mapped.path.parent_path();
     const std::string namePattern = lastComponent(pattern);
     // Files are named within the opened folder, which reaches them however deep it lies: a file
     // that a download could make there can always be deleted too.
@@ -184,13 +184,13 @@ OpResult KillFiles(std::string_view pattern) noexcept try {
 
 OpResult RemoveDir(std::string_view path) noexcept try {
     const FailureOf fail = calls::removeDir(path);
-    const HostPath resolved = resolvePath(path);
-    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
-    if (::rmdir(resolved.path.c_str()) != 0) {
+    const MappedPath mapped = mapPath(path);
+    if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
+    if (::rmdir(mapped.path.c_str()) != 0) {
         const int error = errno;
         OpResult failed = systemFailure(fail, error);
         const bool notEmpty = error == ENOTEMPTY || error == EEXIST;
-        if (error == ENOENT || (notEmpty && holdsOnlyFolders(resolved.path))) {
+        if (error == ENOENT || (notEmpty && holdsOnlyFolders(mapped.path))) {
             return std::move(failed).asNothingUndone();
         }
         return failed;
@@ -202,12 +202,12 @@ OpResult RemoveDir(std::string_view path) noexcept try {
 
 OpResult MakeDir(std::string_view path) noexcept try {
     const FailureOf fail = calls::makeDir(path);
-    const HostPath resolved = resolvePath(path);
-    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
-    if (::mkdir(resolved.path.c_str(), 0755) != 0) {
+    const MappedPath mapped = mapPath(path);
+    if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
+    if (::mkdir(mapped.path.c_str(), 0755) != 0) {
         const int error = errno;
         std::error_code ec;
-        if (error == EEXIST && fs::is_directory(resolved.path, ec)) {
+        if (error == EEXIST && fs::is_directory(mapped.path, ec)) {
             return systemFailure(fail, error).asNothingUndone();
         }
         return systemFailure(fail, error);
@@ -219,7 +219,7 @@ OpResult MakeDir(std::string_view path) noexcept try {
 
 OpResult FileCopy(std::string_view source, std::string_view destination) noexcept try {
     const FailureOf fail = calls::fileCopy(source, destination);
-    const HostPath from = resolveSource(source);
+    const MappedPath from = resolveSource(source);
     if (!from.ok()) return fail(FailedRule::OutsideDrive, from.error);
     Fd in;
     if (const int error = openForReading(from.path, in); error != 0) {
@@ -228,7 +228,7 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
     struct stat sourceInfo {};
     if (::fstat(in.get(), &sourceInfo) != 0) return systemFailure(fail, errno);
 
-    const HostPath to = resolvePath(destination);
+    const MappedPath to = mapPath(destination);
     if (!to.ok()) return fail(FailedRule::OutsideDrive, to.error);
     const fs::path folder = to.path.parent_path();
     const std::string name = to.path.filename().string();
@@ -260,11 +260,11 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
 
 OpResult FileLen(std::string_view path, std::int64_t& length) noexcept try {
     const FailureOf fail = calls::fileLen(path);
-    const HostPath resolved = resolvePathToFollow(path);
-    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
+    const MappedPath mapped = mapPathToFollow(path);
+    if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
     struct stat info {};
-    if (::stat(resolved.path.c_str(), &info) != 0) return systemFailure(fail, errno);
-    if (!S_ISREG(info.st_mode)) return openFailure(fail, kNotRegular, resolved.path);
+    if (::stat(mapped.path.c_str(), &info) != 0) return systemFailure(fail, errno);
+    if (!S_ISREG(info.st_mode)) return openFailure(fail, kNotRegular, mapped.path);
     length = info.st_size;
     return fail.success();
 } catch (const std::exception& e) {
@@ -300,8 +300,8 @@ OpResult ReadSmallFile(std::string_view path, std::size_t maxBytes, std::string&
 }
 
 bool SameContents(std::string_view pathA, std::string_view pathB) noexcept try {
-    const HostPath a = resolvePath(pathA);
-    const HostPath b = resolvePath(pathB);
+    const MappedPath a = mapPath(pathA);
+    const MappedPath b = mapPath(pathB);
     if (!a.ok() || !b.ok()) return false;
     Fd fa, fb;
     if (openForReading(a.path, fa) != 0 || openForReading(b.path, fb) != 0) return false;

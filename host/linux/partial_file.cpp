@@ -27,10 +27,10 @@ OpResult PartialFile::open(std::string_view windowsTarget) {
     const FailureOf fail("open", inQuotes(windowsTarget));
     state_ = std::make_unique<State>();
     size_ = 0;
-    const HostPath resolved = resolvePath(windowsTarget);
-    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
+    const MappedPath mapped = mapPath(windowsTarget);
+    if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
     State& s = *state_;
-    s.target = resolved.path;
+    s.target = mapped.path;
     struct stat existing {};
     if (::stat(s.target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
         return fail(FailedRule::NotARegularFile, s.target.string() + " is not a file");

@@ -46,7 +46,7 @@ std::optional<fs::path> findIn(const fs::path& folder, const std::string& name) 
 }
 
 fs::path mapped(const char* windowsFolder) {
-    const HostPath folder = resolvePath(windowsFolder);
+    const MappedPath folder = mapPath(windowsFolder);
     return folder.ok() ? folder.path : fs::path();
 }
 
@@ -64,7 +64,7 @@ std::vector<fs::path> pathFolders() {
 
 // The Wine prefix whose drive_c is the mapped drive; empty when the drive is not one.
 fs::path drivePrefix() {
-    const HostPath root = driveRoot();
+    const MappedPath root = driveRoot();
     return root.ok() ? winePrefixOf(root.path) : fs::path();
 }
 
@@ -75,10 +75,10 @@ fs::path drivePrefix() {
 // searched, and Wine's own programs in its system folder are found instead.
 std::optional<fs::path> locateProgram(const std::string& program) {
     if (program.find_first_of("\\/:") != std::string::npos) {
-        const HostPath given = resolvePathToFollow(program);
+        const MappedPath given = mapPathToFollow(program);
         if (!given.ok()) return std::nullopt;
         if (isProgramFile(given.path)) return given.path;
-        const HostPath withExe = resolvePathToFollow(program + ".exe");
+        const MappedPath withExe = mapPathToFollow(program + ".exe");
         if (withExe.ok() && isProgramFile(withExe.path)) return withExe.path;
         return std::nullopt;
     }
