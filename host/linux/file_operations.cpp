@@ -249,7 +249,7 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
         return systemFailure(fail, error, folder.string());
     }
     int error = copyBytes(in.get(), out.fd());
-    if (error == 0 && ::fsync(out.fd()) != 0) error = errno;
+    if (error == 0) error = out.flushToDisk();
     if (error == 0) error = out.replaceTarget();
     if (error != 0) return systemFailure(fail, error, to.path.string());
     ::fsync(dir.get());  // makes the rename itself durable; the copy is complete either way

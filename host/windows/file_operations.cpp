@@ -171,13 +171,13 @@ OpResult FileCopy(std::string_view source, std::string_view destination) noexcep
             return fail(FailedRule::ReadOnlyDestination, narrow(to.path) + " is read-only");
         }
     }
-    removeAbandonedTemporaries(to.path);
     TemporaryFile out;
-    if (const DWORD error = out.create(to.path, L"")) {
+    if (const DWORD error = out.create(to.path, TemporaryWriter::Copy)) {
         return systemFailure(fail, error, narrow(folderOf(to.path)));
     }
     DWORD error = copyBytes(in.get(), out);
-    if (error == 0) error = out.commit(true);
+    if (error == 0) error = out.flushToDisk();
+    if (error == 0) error = out.replaceTarget();
     if (error != 0) return systemFailure(fail, error, narrow(to.path));
     return fail.success();
 } catch (const std::exception& e) {

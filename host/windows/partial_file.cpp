@@ -26,8 +26,7 @@ OpResult PartialFile::open(std::string_view windowsTarget) {
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY)) {
         return fail(FailedRule::NotARegularFile, narrow(mapped.path) + " is not a file");
     }
-    removeAbandonedTemporaries(mapped.path);
-    if (const DWORD error = state_->file.create(mapped.path, L"d")) {
+    if (const DWORD error = state_->file.create(mapped.path, TemporaryWriter::Download)) {
         return systemFailure(fail, error, narrow(mapped.path));
     }
     return OpResult::success();
@@ -48,7 +47,7 @@ OpResult PartialFile::append(const char* data, std::size_t size) {
 // again. Flushing here would hold the transfer to the disk's speed instead of the network's.
 OpResult PartialFile::commit() {
     State& s = *state_;
-    if (const DWORD error = s.file.commit(false)) {
+    if (const DWORD error = s.file.replaceTarget()) {
         return systemFailure(FailureOf("commit", inQuotes(narrow(s.target))), error,
                              narrow(s.target));
     }
