@@ -101,8 +101,8 @@ class PartialFile final : public ReceivedFile {
     std::int64_t size() const override { return size_; }
 
   private:
-    struct State;  // the host's temporary file and its target
-    std::unique_ptr<State> state_;
+    class HostFile;  // the host's temporary file beside the target
+    std::unique_ptr<HostFile> file_;
     std::int64_t size_ = 0;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -132,5 +133,17 @@ class FailureOf {
     std::string arguments_;
     std::string task_;
 };
+
+// Runs the body of a platform operation, which must not throw: an exception from it (an
+// allocation for a path or a buffer that failed) becomes the call's failure, with the host's
+// error number for memory running out.
+template <typename Body>
+OpResult runOperation(const FailureOf& call, long outOfMemory, Body&& body) noexcept {
+    try {
+        return body(call);
+    } catch (const std::exception& e) {
+        return call(e.what(), ErrorCode::system(outOfMemory));
+    }
+}
 
 }  // namespace pulsaro

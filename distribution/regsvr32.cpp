@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
     const std::optional<Request> request = parseArguments(argc, argv, why);
     if (!request) return refuse(kBadArguments, why);
 
-    const pulsaro::HostPath control = pulsaro::resolvePath(request->control);
+    const pulsaro::MappedPath control = pulsaro::mapPath(request->control);
     if (!control.ok()) return refuse(kCannotLoad, request->control + ": " + control.error);
     std::error_code ec;
     if (!fs::is_regular_file(control.path, ec)) {
@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
         return refuse(kNotAControl, request->control + ": not a control file");
     }
 
-    const pulsaro::HostPath list = pulsaro::resolvePath(kRegistrationList);
+    const pulsaro::MappedPath list = pulsaro::mapPath(kRegistrationList);
     if (!list.ok()) return refuse(kListFailed, "registration list: " + list.error);
     if (!updateList(list.path, control.path.string(), request->unregister)) {
         return refuse(kListFailed, "cannot update the registration list " + list.path.string());

@@ -262,9 +262,9 @@ const Drives& drives() {
     return d;
 }
 
-pulsaro::HostPath resolveOn(const fs::path& root, const std::string& query) {
+pulsaro::MappedPath resolveOn(const fs::path& root, const std::string& query) {
     setenv("PULSARO_DRIVE_C", root.c_str(), 1);
-    return pulsaro::resolvePath(query);
+    return pulsaro::mapPath(query);
 }
 
 }  // namespace
@@ -277,8 +277,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     build(d.first, entries, false);
     build(d.second, entries, true);
 
-    const pulsaro::HostPath one = resolveOn(d.first, query);
-    const pulsaro::HostPath two = resolveOn(d.second, query);
+    const pulsaro::MappedPath one = resolveOn(d.first, query);
+    const pulsaro::MappedPath two = resolveOn(d.second, query);
     const std::optional<fs::path> expected = model(d.first, query);
     const std::string context =
         "query " + query + (one.ok() ? " -> " + one.path.string() : " refused: " + one.error);

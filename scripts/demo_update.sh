@@ -13,7 +13,7 @@ echo "== Passo 1 installs the application and the updater"
 setup_pid=$!
 pids+=($setup_pid)
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Form1$' | head -n1)
-xdotool mousemove --window "$window" 76 136 click 1  # the centre of "Passo 1"
+press Command1  # "Passo 1"
 for _ in $(seq 100); do [ -x "$updater" ] && break; sleep 0.1; done
 [ -x "$updater" ] || { echo "Passo 1 did not install the updater" >&2; exit 1; }
 kill "$setup_pid"

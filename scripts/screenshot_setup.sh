@@ -9,21 +9,6 @@ pids+=($!)
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Form1$' | head -n1)
 [ -n "$window" ] || { echo "the setup window did not appear" >&2; exit 1; }
 
-snapshot() {
-  sleep 0.3  # lets the window finish painting
-  import -window "$window" -strip "png:$repo/docs/$1"  # no time stamps: same window, same file
-  echo "saved docs/$1"
-}
-# Clicks the centre of a button given by its box in the window, in pixels.
-press() {
-  xdotool mousemove --window "$window" $(($1 + $3 / 2)) $(($2 + $4 / 2)) click 1
-}
-
-# Waits up to five seconds for a condition given as a command.
-await() {
-  for _ in $(seq 50); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
 installed() { [ -d "$PULSARO_DRIVE_C/pulsaro_zentra" ]; }
 list="$PULSARO_DRIVE_C/windows/system32/pulsaro_registered_controls.txt"
 registered() { [ -f "$list" ] && [ "$(wc -l <"$list")" -ge 3 ]; }
@@ -35,9 +20,9 @@ marks_painted() {
 
 mkdir -p "$repo/docs"
 snapshot setup_window.png
-press 16 112 121 49   # Passo 1
+press Command1   # Passo 1
 await installed || { echo "Passo 1 did not run" >&2; exit 1; }
-press 16 168 121 49   # Passo 2
+press Command6   # Passo 2
 await registered || { echo "Passo 2 did not register the three controls" >&2; exit 1; }
 await marks_painted || { echo "the marks did not appear" >&2; exit 1; }
 echo "saved docs/setup_window_marks.png"

@@ -17,8 +17,8 @@ namespace fs = std::filesystem;
 namespace pulsaro {
 namespace {
 
-HostPath failed(std::string why) {
-    return HostPath{{}, std::move(why)};
+MappedPath failed(std::string why) {
+    return MappedPath{{}, std::move(why)};
 }
 
 std::vector<std::string> splitComponents(std::string_view path) {
@@ -49,8 +49,8 @@ bool linkStaysOnDrive(const fs::path& link, const fs::path& canonicalRoot) {
     return !ec && isUnder(target, canonicalRoot);
 }
 
-HostPath walk(fs::path base, const std::vector<std::string>& parts,
-              const std::optional<fs::path>& containWithin, bool followLast) {
+MappedPath walk(fs::path base, const std::vector<std::string>& parts,
+                const std::optional<fs::path>& containWithin, bool followLast) {
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const std::string& part = parts[i];
         if (part == ".") continue;
@@ -67,43 +67,43 @@ HostPath walk(fs::path base, const std::vector<std::string>& parts,
             return failed(base.string() + " links outside the drive");
         }
     }
-    return HostPath{base, {}};
+    return MappedPath{base, {}};
 }
 
 // The folder the settings name for c:\, before it is created.
-HostPath configuredDrive() {
+MappedPath configuredDrive() {
     if (const char* configured = std::getenv("PULSARO_DRIVE_C"); configured && *configured) {
-        return HostPath{configured, {}};
+        return MappedPath{configured, {}};
     }
     if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix) {
-        return HostPath{fs::path(prefix) / "drive_c", {}};
+        return MappedPath{fs::path(prefix) / "drive_c", {}};
     }
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) {
-        return HostPath{fs::path(data) / "pulsaro" / "drive_c", {}};
+        return MappedPath{fs::path(data) / "pulsaro" / "drive_c", {}};
     }
     if (const char* home = std::getenv("HOME"); home && *home) {
-        return HostPath{fs::path(home) / ".local" / "share" / "pulsaro" / "drive_c", {}};
+        return MappedPath{fs::path(home) / ".local" / "share" / "pulsaro" / "drive_c", {}};
     }
     return failed("none of PULSARO_DRIVE_C, WINEPREFIX and HOME is set");
 }
 
-HostPath createDrive(const fs::path& root) {
+MappedPath createDrive(const fs::path& root) {
     std::error_code ec;
     fs::create_directories(root, ec);
     if (ec) return failed("cannot create drive folder " + root.string() + ": " + ec.message());
     fs::path canonical = fs::canonical(root, ec);
     if (ec) return failed("cannot reach drive folder " + root.string() + ": " + ec.message());
-    return HostPath{canonical, {}};
+    return MappedPath{canonical, {}};
 }
 
-HostPath resolve(std::string_view windowsPath, bool followLast) {
+MappedPath resolve(std::string_view windowsPath, bool followLast) {
     const bool hasDrive = windowsPath.size() >= 2 && windowsPath[1] == ':';
     if (hasDrive) {
         const char letter = windowsPath[0];
         if (letter != 'c' && letter != 'C') {
             return failed(std::string("drive ") + letter + ": is not mapped on this host");
         }
-        HostPath root = driveRoot();
+        MappedPath root = driveRoot();
         if (!root.ok()) return root;
         return walk(root.path, splitComponents(windowsPath.substr(2)), root.path, followLast);
     }
@@ -132,12 +132,12 @@ fs::path resolveEntry(const fs::path& folder, std::string_view name) {
     return best ? folder / *best : exact;
 }
 
-HostPath driveRoot() {
-    const HostPath configured = configuredDrive();
+MappedPath driveRoot() {
+    const MappedPath configured = configuredDrive();
     if (!configured.ok()) return configured;
     static std::mutex lock;
     static fs::path foundFor;
-    static HostPath found;
+    static MappedPath found;
     const std::lock_guard<std::mutex> guard(lock);
     if (foundFor != configured.path || !found.ok()) {
         foundFor = configured.path;
@@ -158,20 +158,20 @@ bool isRelativePath(std::string_view windowsPath) {
            !(!windowsPath.empty() && (windowsPath[0] == '\\' || windowsPath[0] == '/'));
 }
 
-HostPath resolvePath(std::string_view windowsPath) {
+MappedPath mapPath(std::string_view windowsPath) {
     return resolve(windowsPath, false);
 }
 
-HostPath resolvePathToFollow(std::string_view windowsPath) {
+MappedPath mapPathToFollow(std::string_view windowsPath) {
     return resolve(windowsPath, true);
 }
 
-HostPath resolveBelow(const fs::path& folder, std::string_view relativePath) {
+MappedPath mapPathBelow(const fs::path& folder, std::string_view relativePath) {
     return walk(folder, splitComponents(relativePath), std::nullopt, true);
 }
 
 std::string driveTooDeep(std::span<const char* const> treePaths) {
-    const HostPath root = driveRoot();
+    const MappedPath root = driveRoot();
     if (!root.ok()) return {};
     std::size_t longest = 0;
     for (const char* path : treePaths) longest = std::max(longest, std::strlen(path));

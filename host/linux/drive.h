@@ -10,7 +10,7 @@
 namespace pulsaro {
 
 // A Windows path mapped onto the host, or why it could not be.
-struct HostPath {
+struct MappedPath {
     std::filesystem::path path;
     std::string error;
     bool ok() const { return error.empty(); }
@@ -19,7 +19,7 @@ struct HostPath {
 // The host folder that stands for c:\ : $PULSARO_DRIVE_C, else $WINEPREFIX/drive_c, else
 // ${XDG_DATA_HOME:-$HOME/.local/share}/pulsaro/drive_c. Created when missing, because a drive
 // root always exists; found and created once for each setting.
-HostPath driveRoot();
+MappedPath driveRoot();
 
 // The Wine prefix a drive folder is the drive_c of: its parent, when that holds Wine's
 // system.reg. Empty for a drive that is not a Wine prefix's.
@@ -29,16 +29,16 @@ std::filesystem::path winePrefixOf(const std::filesystem::path& drive);
 // the host, resolving each component case-insensitively: an exact match wins, else the first
 // existing entry in byte order whose name matches ignoring case, else the spelling given (for an
 // entry about to be created). On the drive, ".." and folders that lead outside it are refused.
-HostPath resolvePath(std::string_view windowsPath);
+MappedPath mapPath(std::string_view windowsPath);
 
-// As resolvePath, for a path whose last component is about to be opened or started: on the
+// As mapPath, for a path whose last component is about to be opened or started: on the
 // drive, a last component that is a link leading outside it is refused as well. (A path that is
 // only removed, replaced or created does not follow its last component.)
-HostPath resolvePathToFollow(std::string_view windowsPath);
+MappedPath mapPathToFollow(std::string_view windowsPath);
 
-// Resolves a relative Windows path below a host folder with the same rule, following its last
+// Maps a relative Windows path below a host folder with the same rule, following its last
 // component.
-HostPath resolveBelow(const std::filesystem::path& folder, std::string_view relativePath);
+MappedPath mapPathBelow(const std::filesystem::path& folder, std::string_view relativePath);
 
 // Whether a Windows path is relative: no drive letter and no leading separator.
 bool isRelativePath(std::string_view windowsPath);

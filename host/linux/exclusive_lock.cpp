@@ -47,25 +47,25 @@ bool stillNamed(int folder, const std::string& name, int file) {
 OpResult ExclusiveLock::acquire(std::string_view windowsPath) {
     release();
     const FailureOf fail = calls::exclusiveLock(windowsPath);
-    const HostPath resolved = resolvePath(windowsPath);
-    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
+    const MappedPath mapped = mapPath(windowsPath);
+    if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
     auto state = std::make_unique<State>();
-    state->name = resolved.path.filename().string();
-    const fs::path folder = resolved.path.parent_path();
+    state->name = mapped.path.filename().string();
+    const fs::path folder = mapped.path.parent_path();
     state->folder.reset(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!state->folder.valid()) return systemFailure(fail, errno, folder.string());
     for (;;) {
         // Never follows a link, never waits on a FIFO: only a regular file can be the lock.
         state->file.reset(::openat(state->folder.get(), state->name.c_str(),
                                    O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
-        if (!state->file.valid()) return systemFailure(fail, errno, resolved.path.string());
+        if (!state->file.valid()) return systemFailure(fail, errno, mapped.path.string());
         struct stat info {};
         if (::fstat(state->file.get(), &info) != 0) return systemFailure(fail, errno);
         if (!S_ISREG(info.st_mode)) {
-            return fail(FailedRule::NotARegularFile, resolved.path.string() + " is not a file");
+            return fail(FailedRule::NotARegularFile, mapped.path.string() + " is not a file");
         }
         while (::flock(state->file.get(), LOCK_EX) != 0) {
-            if (errno != EINTR) return systemFailure(fail, errno, resolved.path.string());
+            if (errno != EINTR) return systemFailure(fail, errno, mapped.path.string());
         }
         if (stillNamed(state->folder.get(), state->name, state->file.get())) break;
     }

@@ -55,13 +55,13 @@ OpResult openFailure(const FailureOf& fail, int error, const fs::path& path) {
 }
 
 // A relative source is looked up in the current folder, then beside the running program.
-HostPath resolveSource(std::string_view source) {
-    HostPath found = resolvePathToFollow(source);
+MappedPath resolveSource(std::string_view source) {
+    MappedPath found = mapPathToFollow(source);
     std::error_code ec;
     if (!isRelativePath(source) || !found.ok() || fs::exists(found.path, ec)) return found;
     const fs::path beside = ownFolder();
     if (beside.empty()) return found;
-    HostPath candidate = resolveBelow(beside, source);
+    MappedPath candidate = mapPathBelow(beside, source);
     return candidate.ok() && fs::exists(candidate.path, ec) ? candidate : found;
 }
 
@@ -84,8 +84,9 @@ int copyBytes(int in, int out) {
             }
             if (n == 0) return 0;
             if (errno == EINTR) continue;
-            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
                 return errno;
+            }
             kernelCopy = false;
             buffer.resize(1 << 20);
         }
@@ -134,174 +135,175 @@ bool holdsOnlyFolders(const fs::path& folder) {
 }  // namespace
 
 OpResult openFileToRead(std::string_view windowsPath, const FailureOf& fail, Fd& fd) {
-    const HostPath resolved = resolvePathToFollow(windowsPath);
-    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
-    if (const int error = openForReading(resolved.path, fd); error != 0) {
-        return openFailure(fail, error, resolved.path);
+    const MappedPath mapped = mapPathToFollow(windowsPath);
+    if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
+    if (const int error = openForReading(mapped.path, fd); error != 0) {
+        return openFailure(fail, error, mapped.path);
     }
     return OpResult::success();
 }
 
-OpResult KillFiles(std::string_view pattern) noexcept try {
-    const FailureOf fail = calls::killFiles(pattern);
-    const HostPath resolved = resolvePath(pattern);
-    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
-    const fs::path folder = resolved.path.parent_path();
-    const std::string namePattern = lastComponent(pattern);
-    // Files are named within the opened folder, which reaches them however deep it lies: a file
-    // that a download could make there can always be deleted too.
-    const Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dir.valid() && errno == ENOENT) {
-        return systemFailure(fail, ENOENT, folder.string()).asNothingUndone();
-    }
-    if (!dir.valid()) return systemFailure(fail, errno, folder.string());
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) return systemFailure(fail, ec.value(), folder.string());
-    int matched = 0;
-    int lastError = 0;
-    std::string undeleted;
-    for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        // Followed: a link to a folder is a folder.
+OpResult KillFiles(std::string_view pattern) noexcept {
+    return runOperation(
+        calls::killFiles(pattern), kOutOfMemory, [&](const FailureOf& fail) -> OpResult {
+            const MappedPath mapped = mapPath(pattern);
+            if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
+            const fs::path folder = mapped.path.parent_path();
+            const std::string namePattern = lastComponent(pattern);
+            // Files are named within the opened folder, which reaches them however deep it lies: a
+            // file that a download could make there can always be deleted too.
+            const Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!dir.valid() && errno == ENOENT) {
+                return systemFailure(fail, ENOENT, folder.string()).asNothingUndone();
+            }
+            if (!dir.valid()) return systemFailure(fail, errno, folder.string());
+            std::error_code ec;
+            fs::directory_iterator it(folder, ec);
+            if (ec) return systemFailure(fail, ec.value(), folder.string());
+            int matched = 0;
+            int lastError = 0;
+            std::string undeleted;
+            for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+                const std::string name = it->path().filename().string();
+                // Followed: a link to a folder is a folder.
+                struct stat info {};
+                const bool isFolder =
+                    ::fstatat(dir.get(), name.c_str(), &info, 0) == 0 && S_ISDIR(info.st_mode);
+                if (isFolder || !matchesWildcard(namePattern, name)) continue;
+                ++matched;
+                if (::unlinkat(dir.get(), name.c_str(), 0) != 0) {
+                    lastError = errno;
+                    undeleted += (undeleted.empty() ? "" : "; ") + name + ": " + hostReason(errno);
+                }
+            }
+            if (ec) return systemFailure(fail, ec.value(), folder.string());
+            if (matched == 0) {
+                return fail(FailedRule::NoFileMatches, "no file matches").asNothingUndone();
+            }
+            if (!undeleted.empty()) return fail(undeleted, ErrorCode::system(lastError));
+            return fail.success();
+        });
+}
+
+OpResult RemoveDir(std::string_view path) noexcept {
+    return runOperation(
+        calls::removeDir(path), kOutOfMemory, [&](const FailureOf& fail) -> OpResult {
+            const MappedPath mapped = mapPath(path);
+            if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
+            if (::rmdir(mapped.path.c_str()) != 0) {
+                const int error = errno;
+                OpResult failed = systemFailure(fail, error);
+                const bool notEmpty = error == ENOTEMPTY || error == EEXIST;
+                if (error == ENOENT || (notEmpty && holdsOnlyFolders(mapped.path))) {
+                    return std::move(failed).asNothingUndone();
+                }
+                return failed;
+            }
+            return fail.success();
+        });
+}
+
+OpResult MakeDir(std::string_view path) noexcept {
+    return runOperation(calls::makeDir(path), kOutOfMemory, [&](const FailureOf& fail) -> OpResult {
+        const MappedPath mapped = mapPath(path);
+        if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
+        if (::mkdir(mapped.path.c_str(), 0755) != 0) {
+            const int error = errno;
+            std::error_code ec;
+            if (error == EEXIST && fs::is_directory(mapped.path, ec)) {
+                return systemFailure(fail, error).asNothingUndone();
+            }
+            return systemFailure(fail, error);
+        }
+        return fail.success();
+    });
+}
+
+OpResult FileCopy(std::string_view source, std::string_view destination) noexcept {
+    return runOperation(
+        calls::fileCopy(source, destination), kOutOfMemory, [&](const FailureOf& fail) -> OpResult {
+            const MappedPath from = resolveSource(source);
+            if (!from.ok()) return fail(FailedRule::OutsideDrive, from.error);
+            Fd in;
+            if (const int error = openForReading(from.path, in); error != 0) {
+                return openFailure(fail, error, from.path);
+            }
+            struct stat sourceInfo {};
+            if (::fstat(in.get(), &sourceInfo) != 0) return systemFailure(fail, errno);
+
+            const MappedPath to = mapPath(destination);
+            if (!to.ok()) return fail(FailedRule::OutsideDrive, to.error);
+            const fs::path folder = to.path.parent_path();
+            const std::string name = to.path.filename().string();
+            struct stat existing {};
+            if (::stat(to.path.c_str(), &existing) == 0) {
+                if (S_ISDIR(existing.st_mode)) return systemFailure(fail, EISDIR, to.path.string());
+                if (!S_ISREG(existing.st_mode)) return openFailure(fail, kNotRegular, to.path);
+                if ((existing.st_mode & 0222) == 0) {
+                    return fail(FailedRule::ReadOnlyDestination,
+                                to.path.string() + " is read-only");
+                }
+            }
+            Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!dir.valid()) return systemFailure(fail, errno, folder.string());
+
+            TemporaryFile out;
+            if (const int error =
+                    out.create(dir.get(), name, destinationMode(sourceInfo.st_mode, name));
+                error != 0) {
+                return systemFailure(fail, error, folder.string());
+            }
+            int error = copyBytes(in.get(), out.fd());
+            if (error == 0) error = out.flushToDisk();
+            if (error == 0) error = out.replaceTarget();
+            if (error != 0) return systemFailure(fail, error, to.path.string());
+            ::fsync(dir.get());  // makes the rename itself durable; the copy is complete either way
+            return fail.success();
+        });
+}
+
+OpResult FileLen(std::string_view path, std::int64_t& length) noexcept {
+    return runOperation(calls::fileLen(path), kOutOfMemory, [&](const FailureOf& fail) -> OpResult {
+        const MappedPath mapped = mapPathToFollow(path);
+        if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
         struct stat info {};
-        const bool isFolder =
-            ::fstatat(dir.get(), name.c_str(), &info, 0) == 0 && S_ISDIR(info.st_mode);
-        if (isFolder || !matchesWildcard(namePattern, name)) continue;
-        ++matched;
-        if (::unlinkat(dir.get(), name.c_str(), 0) != 0) {
-            lastError = errno;
-            undeleted += (undeleted.empty() ? "" : "; ") + name + ": " + hostReason(errno);
-        }
-    }
-    if (ec) return systemFailure(fail, ec.value(), folder.string());
-    if (matched == 0) return fail(FailedRule::NoFileMatches, "no file matches").asNothingUndone();
-    if (!undeleted.empty()) return fail(undeleted, ErrorCode::system(lastError));
-    return fail.success();
-} catch (const std::exception& e) {
-    return calls::killFiles(pattern)(e.what(), ErrorCode::system(ENOMEM));
+        if (::stat(mapped.path.c_str(), &info) != 0) return systemFailure(fail, errno);
+        if (!S_ISREG(info.st_mode)) return openFailure(fail, kNotRegular, mapped.path);
+        length = info.st_size;
+        return fail.success();
+    });
 }
 
-OpResult RemoveDir(std::string_view path) noexcept try {
-    const FailureOf fail = calls::removeDir(path);
-    const HostPath resolved = resolvePath(path);
-    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
-    if (::rmdir(resolved.path.c_str()) != 0) {
-        const int error = errno;
-        OpResult failed = systemFailure(fail, error);
-        const bool notEmpty = error == ENOTEMPTY || error == EEXIST;
-        if (error == ENOENT || (notEmpty && holdsOnlyFolders(resolved.path))) {
-            return std::move(failed).asNothingUndone();
-        }
-        return failed;
-    }
-    return fail.success();
-} catch (const std::exception& e) {
-    return calls::removeDir(path)(e.what(), ErrorCode::system(ENOMEM));
-}
-
-OpResult MakeDir(std::string_view path) noexcept try {
-    const FailureOf fail = calls::makeDir(path);
-    const HostPath resolved = resolvePath(path);
-    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
-    if (::mkdir(resolved.path.c_str(), 0755) != 0) {
-        const int error = errno;
-        std::error_code ec;
-        if (error == EEXIST && fs::is_directory(resolved.path, ec)) {
-            return systemFailure(fail, error).asNothingUndone();
-        }
-        return systemFailure(fail, error);
-    }
-    return fail.success();
-} catch (const std::exception& e) {
-    return calls::makeDir(path)(e.what(), ErrorCode::system(ENOMEM));
-}
-
-OpResult FileCopy(std::string_view source, std::string_view destination) noexcept try {
-    const FailureOf fail = calls::fileCopy(source, destination);
-    const HostPath from = resolveSource(source);
-    if (!from.ok()) return fail(FailedRule::OutsideDrive, from.error);
-    Fd in;
-    if (const int error = openForReading(from.path, in); error != 0) {
-        return openFailure(fail, error, from.path);
-    }
-    struct stat sourceInfo {};
-    if (::fstat(in.get(), &sourceInfo) != 0) return systemFailure(fail, errno);
-
-    const HostPath to = resolvePath(destination);
-    if (!to.ok()) return fail(FailedRule::OutsideDrive, to.error);
-    const fs::path folder = to.path.parent_path();
-    const std::string name = to.path.filename().string();
-    struct stat existing {};
-    if (::stat(to.path.c_str(), &existing) == 0) {
-        if (S_ISDIR(existing.st_mode)) return systemFailure(fail, EISDIR, to.path.string());
-        if (!S_ISREG(existing.st_mode)) return openFailure(fail, kNotRegular, to.path);
-        if ((existing.st_mode & 0222) == 0) {
-            return fail(FailedRule::ReadOnlyDestination, to.path.string() + " is read-only");
-        }
-    }
-    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dir.valid()) return systemFailure(fail, errno, folder.string());
-
-    TemporaryFile out;
-    if (const int error = out.create(dir.get(), name, destinationMode(sourceInfo.st_mode, name));
-        error != 0) {
-        return systemFailure(fail, error, folder.string());
-    }
-    int error = copyBytes(in.get(), out.fd());
-    if (error == 0 && ::fsync(out.fd()) != 0) error = errno;
-    if (error == 0) error = out.replaceTarget();
-    if (error != 0) return systemFailure(fail, error, to.path.string());
-    ::fsync(dir.get());  // makes the rename itself durable; the copy is complete either way
-    return fail.success();
-} catch (const std::exception& e) {
-    return calls::fileCopy(source, destination)(e.what(), ErrorCode::system(ENOMEM));
-}
-
-OpResult FileLen(std::string_view path, std::int64_t& length) noexcept try {
-    const FailureOf fail = calls::fileLen(path);
-    const HostPath resolved = resolvePathToFollow(path);
-    if (!resolved.ok()) return fail(FailedRule::OutsideDrive, resolved.error);
-    struct stat info {};
-    if (::stat(resolved.path.c_str(), &info) != 0) return systemFailure(fail, errno);
-    if (!S_ISREG(info.st_mode)) return openFailure(fail, kNotRegular, resolved.path);
-    length = info.st_size;
-    return fail.success();
-} catch (const std::exception& e) {
-    return calls::fileLen(path)(e.what(), ErrorCode::system(ENOMEM));
-}
-
-OpResult ReadSmallFile(std::string_view path, std::size_t maxBytes, std::string& bytes) noexcept
-    try {
-    const FailureOf fail = calls::readSmallFile(path);
-    Fd in;
-    if (OpResult opened = openFileToRead(path, fail, in); !opened) return opened;
-    // One byte more than allowed tells a file that is too long without reading the rest.
-    std::string read(maxBytes + 1, '\0');
-    std::size_t got = 0;
-    while (got < read.size()) {
-        const ssize_t n = ::read(in.get(), read.data() + got, read.size() - got);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return systemFailure(fail, errno);
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    if (got > maxBytes) {
-        return fail(FailedRule::LargerThanAllowed,
-                    "the file holds more than " + std::to_string(maxBytes) + " bytes");
-    }
-    read.resize(got);
-    bytes = std::move(read);
-    return fail.success();
-} catch (const std::exception& e) {
-    return calls::readSmallFile(path)(e.what(), ErrorCode::system(ENOMEM));
+OpResult ReadSmallFile(std::string_view path, std::size_t maxBytes, std::string& bytes) noexcept {
+    return runOperation(
+        calls::readSmallFile(path), kOutOfMemory, [&](const FailureOf& fail) -> OpResult {
+            Fd in;
+            if (OpResult opened = openFileToRead(path, fail, in); !opened) return opened;
+            // One byte more than allowed tells a file that is too long without reading the rest.
+            std::string read(maxBytes + 1, '\0');
+            std::size_t got = 0;
+            while (got < read.size()) {
+                const ssize_t n = ::read(in.get(), read.data() + got, read.size() - got);
+                if (n == 0) break;
+                if (n < 0) {
+                    if (errno == EINTR) continue;
+                    return systemFailure(fail, errno);
+                }
+                got += static_cast<std::size_t>(n);
+            }
+            if (got > maxBytes) {
+                return fail(FailedRule::LargerThanAllowed,
+                            "the file holds more than " + std::to_string(maxBytes) + " bytes");
+            }
+            read.resize(got);
+            bytes = std::move(read);
+            return fail.success();
+        });
 }
 
 bool SameContents(std::string_view pathA, std::string_view pathB) noexcept try {
-    const HostPath a = resolvePath(pathA);
-    const HostPath b = resolvePath(pathB);
+    const MappedPath a = mapPath(pathA);
+    const MappedPath b = mapPath(pathB);
     if (!a.ok() || !b.ok()) return false;
     Fd fa, fb;
     if (openForReading(a.path, fa) != 0 || openForReading(b.path, fb) != 0) return false;

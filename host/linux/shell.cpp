@@ -46,7 +46,7 @@ std::optional<fs::path> findIn(const fs::path& folder, const std::string& name) 
 }
 
 fs::path mapped(const char* windowsFolder) {
-    const HostPath folder = resolvePath(windowsFolder);
+    const MappedPath folder = mapPath(windowsFolder);
     return folder.ok() ? folder.path : fs::path();
 }
 
@@ -64,7 +64,7 @@ std::vector<fs::path> pathFolders() {
 
 // The Wine prefix whose drive_c is the mapped drive; empty when the drive is not one.
 fs::path drivePrefix() {
-    const HostPath root = driveRoot();
+    const MappedPath root = driveRoot();
     return root.ok() ? winePrefixOf(root.path) : fs::path();
 }
 
@@ -75,10 +75,10 @@ fs::path drivePrefix() {
 // searched, and Wine's own programs in its system folder are found instead.
 std::optional<fs::path> locateProgram(const std::string& program) {
     if (program.find_first_of("\\/:") != std::string::npos) {
-        const HostPath given = resolvePathToFollow(program);
+        const MappedPath given = mapPathToFollow(program);
         if (!given.ok()) return std::nullopt;
         if (isProgramFile(given.path)) return given.path;
-        const HostPath withExe = resolvePathToFollow(program + ".exe");
+        const MappedPath withExe = mapPathToFollow(program + ".exe");
         if (withExe.ok() && isProgramFile(withExe.path)) return withExe.path;
         return std::nullopt;
     }
@@ -220,30 +220,30 @@ int spawnDetached(Launch launch) {
 // The window style has no effect on this host, for Windows programs under Wine as well: asking
 // Wine for it means starting the program through its "start" command, which parses the command
 // line again by its own rules.
-OpResult Shell(std::string_view commandLine, int /*windowStyle*/) noexcept try {
-    const FailureOf fail = calls::shell(commandLine);
-    const std::vector<std::string_view> tokens = splitCommandLine(commandLine);
-    if (tokens.empty()) return fail(FailedRule::BadCommand, "empty command line");
-    const std::string name(tokens[0]);
-    const std::optional<fs::path> program = locateProgram(name);
-    if (!program) return fail(FailedRule::ProgramNotFound, name + ": program not found");
-    Launch launch = nativeLaunch(*program, tokens);
-    if (isWindowsProgram(*program)) {
-        const std::optional<fs::path> wine = findWine();
-        if (!wine) {
-            return fail(FailedRule::NeedsWine,
-                        program->string() +
-                            ": a Windows program, and Wine is needed to start "
-                            "it (no wine on PATH)");
-        }
-        launch = wineLaunch(*wine, *program, tokens);
-    }
-    if (const int error = spawnDetached(launch); error != 0) {
-        return systemFailure(fail, error, launch.executable.string());
-    }
-    return fail.success();
-} catch (const std::exception& e) {
-    return calls::shell(commandLine)(e.what(), ErrorCode::system(ENOMEM));
+OpResult Shell(std::string_view commandLine, int /*windowStyle*/) noexcept {
+    return runOperation(
+        calls::shell(commandLine), kOutOfMemory, [&](const FailureOf& fail) -> OpResult {
+            const std::vector<std::string_view> tokens = splitCommandLine(commandLine);
+            if (tokens.empty()) return fail(FailedRule::BadCommand, "empty command line");
+            const std::string name(tokens[0]);
+            const std::optional<fs::path> program = locateProgram(name);
+            if (!program) return fail(FailedRule::ProgramNotFound, name + ": program not found");
+            Launch launch = nativeLaunch(*program, tokens);
+            if (isWindowsProgram(*program)) {
+                const std::optional<fs::path> wine = findWine();
+                if (!wine) {
+                    return fail(FailedRule::NeedsWine,
+                                program->string() +
+                                    ": a Windows program, and Wine is needed to start "
+                                    "it (no wine on PATH)");
+                }
+                launch = wineLaunch(*wine, *program, tokens);
+            }
+            if (const int error = spawnDetached(launch); error != 0) {
+                return systemFailure(fail, error, launch.executable.string());
+            }
+            return fail.success();
+        });
 }
 
 }  // namespace pulsaro

@@ -107,24 +107,25 @@ int verifiedBy(const P256PublicKey& key, const std::vector<unsigned char>& der,
 }  // namespace
 
 OpResult VerifyFileSignature(std::string_view path, const P256Signature& signature,
-                             std::span<const P256PublicKey> keys) noexcept try {
-    const FailureOf fail = calls::verifyFileSignature(path);
-    Fd in;
-    if (OpResult opened = openFileToRead(path, fail, in); !opened) return opened;
-    unsigned char digest[kDigestBytes];
-    if (OpResult hashed = sha256Of(in.get(), fail, digest); !hashed) return hashed;
-    const std::vector<unsigned char> der = derOf(signature);
-    if (der.empty()) return openSslFailure(fail, "i2d_ECDSA_SIG");
-    for (const P256PublicKey& key : keys) {
-        const int verified = verifiedBy(key, der, digest);
-        if (verified == 1) return fail.success();
-        if (verified < 0) return openSslFailure(fail, "EVP_PKEY_verify");
-        // A mismatch may leave an error on OpenSSL's queue, which is no failure of this host.
-        ERR_clear_error();
-    }
-    return fail(FailedRule::SignatureMismatch, "the signature does not match");
-} catch (const std::exception& e) {
-    return calls::verifyFileSignature(path)(e.what(), ErrorCode::system(ENOMEM));
+                             std::span<const P256PublicKey> keys) noexcept {
+    return runOperation(
+        calls::verifyFileSignature(path), kOutOfMemory, [&](const FailureOf& fail) -> OpResult {
+            Fd in;
+            if (OpResult opened = openFileToRead(path, fail, in); !opened) return opened;
+            unsigned char digest[kDigestBytes];
+            if (OpResult hashed = sha256Of(in.get(), fail, digest); !hashed) return hashed;
+            const std::vector<unsigned char> der = derOf(signature);
+            if (der.empty()) return openSslFailure(fail, "i2d_ECDSA_SIG");
+            for (const P256PublicKey& key : keys) {
+                const int verified = verifiedBy(key, der, digest);
+                if (verified == 1) return fail.success();
+                if (verified < 0) return openSslFailure(fail, "EVP_PKEY_verify");
+                // A mismatch may leave an error on OpenSSL's queue, which is no failure of this
+                // host.
+                ERR_clear_error();
+            }
+            return fail(FailedRule::SignatureMismatch, "the signature does not match");
+        });
 }
 
 }  // namespace pulsaro

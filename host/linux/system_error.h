@@ -2,11 +2,15 @@
 
 #include "op_result.h"
 
+#include <cerrno>
 #include <string>
 #include <string_view>
 #include <system_error>
 
 namespace pulsaro {
+
+// The error number of an operation that ran out of memory (runOperation).
+inline constexpr long kOutOfMemory = ENOMEM;
 
 // The host's text for an error number.
 inline std::string hostReason(int error) {

@@ -240,6 +240,10 @@ int TemporaryFile::linkIntoFolder() {
     }
 }
 
+int TemporaryFile::flushToDisk() {
+    return ::fsync(fd_) == 0 ? 0 : errno;
+}
+
 int TemporaryFile::replaceTarget() {
     // Closing a duplicate makes a network file system report a failed write-back now, before
     // the file takes anything's place.

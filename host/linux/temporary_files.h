@@ -49,6 +49,8 @@ class TemporaryFile {
     // The file's name in the folder; empty while it has none.
     const std::string& name() const { return name_; }
 
+    // Has the disk hold every byte written; an error number on failure.
+    [[nodiscard]] int flushToDisk();
     // Puts the file in the target's place at once and closes it. An error number on failure, and
     // then the target is untouched and the temporary file gone.
     [[nodiscard]] int replaceTarget();

@@ -1,56 +1,37 @@
+#include "partial_file.h"
+
 #include "drive.h"
-#include "host.h"
 #include "system_error.h"
-#include "temporary_files.h"
 #include "wide.h"
 
 namespace pulsaro {
 
-struct PartialFile::State {
-    std::wstring target;
-    TemporaryFile file;
-};
-
-PartialFile::PartialFile() = default;
-PartialFile::~PartialFile() = default;
-
-OpResult PartialFile::open(std::string_view windowsTarget) {
-    const FailureOf fail("open", inQuotes(windowsTarget));
-    state_ = std::make_unique<State>();
-    size_ = 0;
+OpResult PartialFile::HostFile::create(std::string_view windowsTarget, const FailureOf& fail) {
     const MappedPath mapped = mapPath(windowsTarget);
     if (!mapped.ok()) return fail(FailedRule::OutsideDrive, mapped.error);
-    state_->target = mapped.path;
+    target_ = mapped.path;
     // Refused before a byte arrives, not when the download would replace it.
-    const DWORD existing = GetFileAttributesW(mapped.path.c_str());
+    const DWORD existing = GetFileAttributesW(target_.c_str());
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_DIRECTORY)) {
-        return fail(FailedRule::NotARegularFile, narrow(mapped.path) + " is not a file");
+        return fail(FailedRule::NotARegularFile, narrow(target_) + " is not a file");
     }
-    removeAbandonedTemporaries(mapped.path);
-    if (const DWORD error = state_->file.create(mapped.path, L"d")) {
-        return systemFailure(fail, error, narrow(mapped.path));
+    if (const DWORD error = file_.create(target_, TemporaryWriter::Download)) {
+        return systemFailure(fail, error, narrow(target_));
     }
     return OpResult::success();
 }
 
-OpResult PartialFile::append(const char* data, std::size_t size) {
-    State& s = *state_;
-    if (const DWORD error = s.file.write(data, size)) {
-        return systemFailure(FailureOf("write", inQuotes(narrow(s.target))), error,
-                             narrow(s.target));
+OpResult PartialFile::HostFile::write(const char* data, std::size_t size) {
+    if (const DWORD error = file_.write(data, size)) {
+        return systemFailure(FailureOf("write", inQuotes(narrow(target_))), error, narrow(target_));
     }
-    size_ += static_cast<std::int64_t>(size);
     return OpResult::success();
 }
 
-// Not flushed to the disk: the downloaded file only ever feeds a copy that is flushed itself
-// before it replaces anything that matters, and each update run deletes it before downloading
-// again. Flushing here would hold the transfer to the disk's speed instead of the network's.
-OpResult PartialFile::commit() {
-    State& s = *state_;
-    if (const DWORD error = s.file.commit(false)) {
-        return systemFailure(FailureOf("commit", inQuotes(narrow(s.target))), error,
-                             narrow(s.target));
+OpResult PartialFile::HostFile::replaceTarget() {
+    if (const DWORD error = file_.replaceTarget()) {
+        return systemFailure(FailureOf("commit", inQuotes(narrow(target_))), error,
+                             narrow(target_));
     }
     return OpResult::success();
 }

@@ -73,29 +73,29 @@ WORD showState(int windowStyle) {
 
 }  // namespace
 
-OpResult Shell(std::string_view commandLine, int windowStyle) noexcept try {
-    const FailureOf fail = calls::shell(commandLine);
-    const std::vector<std::string_view> fields = splitCommandLine(commandLine);
-    if (fields.empty()) return fail(FailedRule::BadCommand, "empty command line");
-    std::string mappingError;
-    std::wstring line = buildCommandLine(fields, mappingError);
-    if (!mappingError.empty()) return fail(FailedRule::OutsideDrive, mappingError);
+OpResult Shell(std::string_view commandLine, int windowStyle) noexcept {
+    return runOperation(
+        calls::shell(commandLine), kOutOfMemory, [&](const FailureOf& fail) -> OpResult {
+            const std::vector<std::string_view> fields = splitCommandLine(commandLine);
+            if (fields.empty()) return fail(FailedRule::BadCommand, "empty command line");
+            std::string mappingError;
+            std::wstring line = buildCommandLine(fields, mappingError);
+            if (!mappingError.empty()) return fail(FailedRule::OutsideDrive, mappingError);
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = showState(windowStyle);
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE,
-                        nullptr, nullptr, &startup, &started)) {
-        return systemFailure(fail, GetLastError(), std::string(fields.front()));
-    }
-    // Never waited for nor watched.
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
-    return fail.success();
-} catch (const std::exception& e) {
-    return calls::shell(commandLine)(e.what(), ErrorCode::system(ERROR_OUTOFMEMORY));
+            STARTUPINFOW startup{};
+            startup.cb = sizeof startup;
+            startup.dwFlags = STARTF_USESHOWWINDOW;
+            startup.wShowWindow = showState(windowStyle);
+            PROCESS_INFORMATION started{};
+            if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
+                                CREATE_DEFAULT_ERROR_MODE, nullptr, nullptr, &startup, &started)) {
+                return systemFailure(fail, GetLastError(), std::string(fields.front()));
+            }
+            // Never waited for nor watched.
+            CloseHandle(started.hThread);
+            CloseHandle(started.hProcess);
+            return fail.success();
+        });
 }
 
 }  // namespace pulsaro

@@ -101,36 +101,38 @@ std::vector<UCHAR> publicKeyBlob(const P256PublicKey& key) {
 }  // namespace
 
 OpResult VerifyFileSignature(std::string_view path, const P256Signature& signature,
-                             std::span<const P256PublicKey> keys) noexcept try {
-    const FailureOf fail = calls::verifyFileSignature(path);
-    Handle in;
-    if (OpResult opened = openFileToRead(path, fail, in); !opened) return opened;
-    UCHAR digest[kDigestBytes];
-    if (OpResult hashed = sha256Of(in.get(), fail, digest); !hashed) return hashed;
-    const Provider ecdsa(BCRYPT_ECDSA_P256_ALGORITHM);
-    if (!BCRYPT_SUCCESS(ecdsa.status())) {
-        return cngFailure(fail, "BCryptOpenAlgorithmProvider", ecdsa.status());
-    }
-    // CNG reads the signature as r then s, the form it is given in.
-    std::vector<UCHAR> rs(signature.begin(), signature.end());
-    for (const P256PublicKey& key : keys) {
-        std::vector<UCHAR> blob = publicKeyBlob(key);
-        KeyHandle imported;
-        if (const NTSTATUS status =
-                BCryptImportKeyPair(ecdsa.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &imported.handle,
-                                    blob.data(), static_cast<ULONG>(blob.size()), 0);
-            !BCRYPT_SUCCESS(status)) {
-            return cngFailure(fail, "BCryptImportKeyPair", status);
-        }
-        const NTSTATUS status =
-            BCryptVerifySignature(imported.handle, nullptr, digest, kDigestBytes, rs.data(),
-                                  static_cast<ULONG>(rs.size()), 0);
-        if (BCRYPT_SUCCESS(status)) return fail.success();
-        if (status != kInvalidSignature) return cngFailure(fail, "BCryptVerifySignature", status);
-    }
-    return fail(FailedRule::SignatureMismatch, "the signature does not match");
-} catch (const std::exception& e) {
-    return calls::verifyFileSignature(path)(e.what(), ErrorCode::system(ERROR_OUTOFMEMORY));
+                             std::span<const P256PublicKey> keys) noexcept {
+    return runOperation(
+        calls::verifyFileSignature(path), kOutOfMemory, [&](const FailureOf& fail) -> OpResult {
+            Handle in;
+            if (OpResult opened = openFileToRead(path, fail, in); !opened) return opened;
+            UCHAR digest[kDigestBytes];
+            if (OpResult hashed = sha256Of(in.get(), fail, digest); !hashed) return hashed;
+            const Provider ecdsa(BCRYPT_ECDSA_P256_ALGORITHM);
+            if (!BCRYPT_SUCCESS(ecdsa.status())) {
+                return cngFailure(fail, "BCryptOpenAlgorithmProvider", ecdsa.status());
+            }
+            // CNG reads the signature as r then s, the form it is given in.
+            std::vector<UCHAR> rs(signature.begin(), signature.end());
+            for (const P256PublicKey& key : keys) {
+                std::vector<UCHAR> blob = publicKeyBlob(key);
+                KeyHandle imported;
+                if (const NTSTATUS status = BCryptImportKeyPair(
+                        ecdsa.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &imported.handle, blob.data(),
+                        static_cast<ULONG>(blob.size()), 0);
+                    !BCRYPT_SUCCESS(status)) {
+                    return cngFailure(fail, "BCryptImportKeyPair", status);
+                }
+                const NTSTATUS status =
+                    BCryptVerifySignature(imported.handle, nullptr, digest, kDigestBytes, rs.data(),
+                                          static_cast<ULONG>(rs.size()), 0);
+                if (BCRYPT_SUCCESS(status)) return fail.success();
+                if (status != kInvalidSignature) {
+                    return cngFailure(fail, "BCryptVerifySignature", status);
+                }
+            }
+            return fail(FailedRule::SignatureMismatch, "the signature does not match");
+        });
 }
 
 }  // namespace pulsaro

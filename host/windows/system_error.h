@@ -9,6 +9,9 @@
 
 namespace pulsaro {
 
+// The error number of an operation that ran out of memory (runOperation).
+inline constexpr long kOutOfMemory = ERROR_OUTOFMEMORY;
+
 // The system's text for a Win32 error (WinINet's errors included), without its line end.
 std::string hostReason(DWORD error);
 

@@ -46,20 +46,42 @@ DWORD renameOver(HANDLE file, const std::wstring& target) {
                : GetLastError();
 }
 
+std::wstring_view tagOf(TemporaryWriter writer) {
+    return writer == TemporaryWriter::Download ? L"d" : L"";
+}
+
 bool startsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix) {
     return text.size() >= prefix.size() &&
            CompareStringOrdinal(text.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
                                 static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
 }
 
+// A temporary file left behind (by a process killed within replaceTarget, between keeping the
+// file and renaming it) is removed by the next writer to the same target. A live writer's file
+// cannot be deleted, as it holds it open without sharing; one whose writer is gone can, whatever
+// process now has the number in its name. Only files are ours: a folder or a link with such a name
+// stays.
+void removeAbandonedTemporaries(const std::wstring& target) {
+    const std::wstring folder = folderOf(target);
+    const std::wstring prefix = temporaryPrefix(nameOf(target));
+    for (const FolderEntry& entry : listFolder(folder).entries) {
+        const bool file =
+            !(entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+        if (file && startsWithIgnoringCase(entry.name, prefix)) {
+            DeleteFileW(inFolder(folder, entry.name).c_str());
+        }
+    }
+}
+
 }  // namespace
 
-DWORD TemporaryFile::create(const std::wstring& target, std::wstring_view tag) {
+DWORD TemporaryFile::create(const std::wstring& target, TemporaryWriter writer) {
     static std::atomic<unsigned> counter{0};
+    removeAbandonedTemporaries(target);
     target_ = target;
-    path_ = inFolder(folderOf(target), temporaryPrefix(nameOf(target)) +
-                                           std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                           std::wstring(tag) + std::to_wstring(++counter));
+    path_ = inFolder(folderOf(target),
+                     temporaryPrefix(nameOf(target)) + std::to_wstring(GetCurrentProcessId()) +
+                         L"-" + std::wstring(tagOf(writer)) + std::to_wstring(++counter));
     // Shared with nobody, so no sweep can delete it while it is being written.
     file_ = Handle(CreateFileW(path_.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -83,10 +105,13 @@ DWORD TemporaryFile::write(const char* data, std::size_t size) {
     return 0;
 }
 
+DWORD TemporaryFile::flushToDisk() {
+    return FlushFileBuffers(file_.get()) ? 0 : GetLastError();
+}
+
 // Renamed through its own handle, which stays open until the file has its new name: no other
 // writer's sweep can take it meanwhile, as one could between a close and MoveFileExW.
-DWORD TemporaryFile::commit(bool flush) {
-    if (flush && !FlushFileBuffers(file_.get())) return GetLastError();
+DWORD TemporaryFile::replaceTarget() {
     if (const DWORD error = deleteOnClose(file_.get(), false)) return error;
     if (const DWORD error = renameOver(file_.get(), target_)) {
         deleteOnClose(file_.get(), true);
@@ -94,21 +119,6 @@ DWORD TemporaryFile::commit(bool flush) {
     }
     file_.close();
     return 0;
-}
-
-// A live writer's file cannot be deleted, as it holds it open without sharing; one whose writer
-// is gone can, whatever process now has the number in its name. Only files are ours: a folder
-// or a link with such a name stays.
-void removeAbandonedTemporaries(const std::wstring& target) {
-    const std::wstring folder = folderOf(target);
-    const std::wstring prefix = temporaryPrefix(nameOf(target));
-    for (const FolderEntry& entry : listFolder(folder).entries) {
-        const bool file =
-            !(entry.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
-        if (file && startsWithIgnoringCase(entry.name, prefix)) {
-            DeleteFileW(inFolder(folder, entry.name).c_str());
-        }
-    }
 }
 
 }  // namespace pulsaro

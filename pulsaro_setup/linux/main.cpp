@@ -3,6 +3,7 @@
 #include "host.h"
 #include "layout.h"
 #include "program.h"
+#include "setup_about.h"
 #include "setup_window.h"
 #include "temporary_files.h"
 
@@ -10,23 +11,18 @@
 
 namespace {
 
-// Asked about itself, the setup answers before it opens a window, so no display is needed.
-std::optional<int> answerAboutRequest(int argc, char** argv) {
-    static constexpr pulsaro::About kAbout{
-        "setup_pulsaro_zentra", "[-h | --help | /? | --version]",
-        "Opens the Pulsaro Zentra setup window. Start it from the folder holding the files it\n"
-        "installs. The install tree goes below the folder that stands for c:\\ : "
-        "$PULSARO_DRIVE_C,\n"
-        "else $WINEPREFIX/drive_c, else ${XDG_DATA_HOME:-$HOME/.local/share}/pulsaro/drive_c.\n"
-        "A step that could not be done is said on standard error; PULSARO_TRACE=1 writes every\n"
-        "step and its outcome there.\n"};
-    return pulsaro::answerAboutRequest(argc, argv, kAbout);
-}
+constexpr pulsaro::About kAbout = pulsaro::setup::about(
+    "setup_pulsaro_zentra",
+    "The install tree goes below the folder that stands for c:\\ : $PULSARO_DRIVE_C, else\n"
+    "$WINEPREFIX/drive_c, else ${XDG_DATA_HOME:-$HOME/.local/share}/pulsaro/drive_c.\n");
 
 }  // namespace
 
+// Asked about itself, the setup answers before it opens a window, so no display is needed.
 int main(int argc, char** argv) {
-    if (const std::optional<int> answered = answerAboutRequest(argc, argv)) return *answered;
+    if (const std::optional<int> answered = pulsaro::answerAboutRequest(argc, argv, kAbout)) {
+        return *answered;
+    }
     pulsaro::endCleanlyOnExitAndTerminationSignals();
     pulsaro::setDiagnosticSink(pulsaro::WriteHostDiagnostic);
     QApplication app(argc, argv);

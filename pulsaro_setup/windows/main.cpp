@@ -1,6 +1,7 @@
 #include "about.h"
 #include "console.h"
 #include "host.h"
+#include "setup_about.h"
 #include "setup_window.h"
 #include "wide.h"
 
@@ -11,12 +12,10 @@
 
 namespace {
 
-constexpr pulsaro::About kAbout{
-    "setup_pulsaro_zentra.exe", "[-h | --help | /? | --version]",
-    "Opens the Pulsaro Zentra setup window. Start it from the folder holding the files it\n"
-    "installs. The install tree goes below c:\\, or below the folder that PULSARO_DRIVE_C\n"
-    "names when it is set. A step that could not be done is said on standard error;\n"
-    "PULSARO_TRACE=1 writes every step and its outcome there.\n"};
+constexpr pulsaro::About kAbout = pulsaro::setup::about(
+    "setup_pulsaro_zentra.exe",
+    "The install tree goes below c:\\, or below the folder that PULSARO_DRIVE_C names when it\n"
+    "is set.\n");
 
 int runMessageLoop(SetupWindow& window) {
     MSG message;

@@ -21,7 +21,7 @@ TEST(DriveRoot, FollowsTheConfiguredFolderAndItsFallbacks) {
     {
         ScopedEnv drive("PULSARO_DRIVE_C", configured.c_str());
         ScopedEnv prefix("WINEPREFIX", (t.base() / "prefix").c_str());
-        const HostPath root = driveRoot();
+        const MappedPath root = driveRoot();
         ASSERT_TRUE(root.ok()) << root.error;
         EXPECT_EQ(root.path, configured);
         EXPECT_TRUE(fs::is_directory(configured)) << "a drive root always exists";
@@ -78,7 +78,7 @@ TEST(ResolvePath, MapsWindowsSpellingsOntoTheDrive) {
         {"relative.txt", t.dist() / "relative.txt"},
     };
     for (const Case& c : cases) {
-        const HostPath got = resolvePath(c.windows);
+        const MappedPath got = mapPath(c.windows);
         ASSERT_TRUE(got.ok()) << c.windows << ": " << got.error;
         EXPECT_EQ(got.path, c.expected) << c.windows;
     }
@@ -94,19 +94,18 @@ TEST(ResolvePath, RefusesWhatLeavesTheDrive) {
     for (const char* refused : {R"(d:\file)", R"(\\server\share\f)", R"(c:\pulsaro_zentra\..\..\x)",
                                 R"(c:\pulsaro_zentra\_pulsaro\x.exe)",
                                 R"(c:\pulsaro_zentra\quorvin\coordinate_minipad.txt)"}) {
-        EXPECT_FALSE(resolvePath(refused).ok()) << refused;
+        EXPECT_FALSE(mapPath(refused).ok()) << refused;
     }
-    EXPECT_TRUE(resolvePath(R"(c:\inside_link\x)").ok())
-        << "a link that stays on the drive is fine";
+    EXPECT_TRUE(mapPath(R"(c:\inside_link\x)").ok()) << "a link that stays on the drive is fine";
 }
 
 TEST(ResolvePath, PicksTheFirstMatchInByteOrderAndPrefersAnExactOne) {
     TempDrive t;
     for (const char* name : {"_pulsaro", "_Pulsaro", "_PULSARO"})
         fs::create_directory(t.onDrive(name));
-    EXPECT_EQ(resolvePath(R"(c:\_PuLsArO)").path, t.onDrive("_PULSARO"));
-    EXPECT_EQ(resolvePath(R"(c:\_pulsaro)").path, t.onDrive("_pulsaro"));
-    EXPECT_EQ(resolvePath(R"(c:\_Pulsaro)").path, t.onDrive("_Pulsaro"));
+    EXPECT_EQ(mapPath(R"(c:\_PuLsArO)").path, t.onDrive("_PULSARO"));
+    EXPECT_EQ(mapPath(R"(c:\_pulsaro)").path, t.onDrive("_pulsaro"));
+    EXPECT_EQ(mapPath(R"(c:\_Pulsaro)").path, t.onDrive("_Pulsaro"));
 }
 
 // The programs write one folder or file in different letter cases in different places; on this

@@ -284,14 +284,13 @@ TEST(Containment, TwoSpellingsOfOneFolderAlwaysResolveTheSameWay) {
         SetupWindow form;
         form.form().Command1_Click();
 
-        EXPECT_EQ(resolvePath(R"(c:\pulsaro_zentra\_PULSARO\marker)").path,
+        EXPECT_EQ(mapPath(R"(c:\pulsaro_zentra\_PULSARO\marker)").path,
                   t.onDrive("pulsaro_zentra/_Pulsaro/marker"))
             << "a spelling matching neither exactly takes the first in byte order";
-        EXPECT_EQ(resolvePath(layout::kStaging).path, t.onDrive("pulsaro_zentra/_Pulsaro"));
+        EXPECT_EQ(mapPath(layout::kStaging).path, t.onDrive("pulsaro_zentra/_Pulsaro"));
         for (const char* updaterPath :
              {layout::kUpdater, layout::kDownloadTarget, layout::kStagedCopy}) {
-            EXPECT_EQ(resolvePath(updaterPath).path.parent_path(),
-                      t.onDrive("pulsaro_zentra/_pulsaro"))
+            EXPECT_EQ(mapPath(updaterPath).path.parent_path(), t.onDrive("pulsaro_zentra/_pulsaro"))
                 << "the updater stages where the setup put it";
         }
         EXPECT_EQ(listFolder(t.onDrive("pulsaro_zentra/_pulsaro")),
