@@ -29,7 +29,7 @@ using namespace std::chrono_literals;
 namespace {
 
 const fs::path kSignedUpdater =
-    kWindowsBuild / "tests/windows/signed_updater/pulsaro_zentra_update.exe";
+    kWindowsBuild / "tests/update/signed_updater/pulsaro_zentra_update.exe";
 
 // Every case at once, each on a drive and a display of its own against a server of its own, so
 // that the cases that wait out the request time-out share one wait.

@@ -90,7 +90,7 @@ class WindowsUpdater : public WinePrefixTest {
             ADD_FAILURE() << "no message box appeared";
             return std::nullopt;
         }
-        const std::string probe = (kWindowsBuild / "tests/windows/window_probe.exe").string();
+        const std::string probe = (kWindowsBuild / "tests/window_probe.exe").string();
         const std::string program = windowsPath(updater);
         auto pressEnter = [&] {
             if (otherRunsAtOnce) {

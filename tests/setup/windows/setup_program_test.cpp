@@ -131,7 +131,7 @@ class WindowsSetup : public WinePrefixTest {
     std::string messageBox() {
         box_ = x.waitForWindow("^pulsaro_setup$", 30s);
         if (box_.empty()) return {};
-        return wine({(kWindowsBuild / "tests/windows/window_probe.exe").string(), "pulsaro_setup"},
+        return wine({(kWindowsBuild / "tests/window_probe.exe").string(), "pulsaro_setup"},
                     {"DISPLAY=" + x.display()})
             .output;
     }
