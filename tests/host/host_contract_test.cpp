@@ -5,6 +5,7 @@
 #include "common_support.h"
 #include "host.h"
 #include "host_expectations.h"
+#include "program_starts.h"
 #include "temp_drive.h"
 
 #include <gtest/gtest.h>
@@ -331,6 +332,35 @@ TEST(Action, SaysWhatWasLeftUndoneOrWithATraceEveryStep) {
                 << diagnostics.lines[i];
         }
     }
+}
+
+TEST_F(ProgramStarts, ShellGivesEachFieldAsOneArgumentAndReturnsAtOnce) {
+    const fs::path release = drive.base() / "release";
+    const ScopedEnv releaseEnv("RECORDER_RELEASE", release.string());
+    ASSERT_TRUE(Shell(R"(c:\TOOLS\recorder  c:\pulsaro_zentra\MSWINSCK.OCX)", kMinimizedFocus));
+    const std::string started = recordHolding("]\n");
+    const std::string argument = expected::pathAsStarted(
+        drive.drive() / "pulsaro_zentra" / "MSWINSCK.OCX", R"(c:\pulsaro_zentra\MSWINSCK.OCX)");
+    EXPECT_NE(started.find("count 1\n[" + argument + "]\n"), std::string::npos) << started;
+    EXPECT_EQ(started.find("finished"), std::string::npos) << "Shell waited for the program";
+    writeFile(release, "");
+    EXPECT_NE(recordHolding("finished").find("finished"), std::string::npos);
+}
+
+TEST_F(ProgramStarts, ShellFailsForMissingAndUnrunnablePrograms) {
+    writeFile(drive.onDrive("not_runnable.exe"), "just text");
+    for (const char* failing : {"no_such_program_anywhere", R"(c:\nowhere\prog.exe)", "", "   ",
+                                R"(c:\not_runnable.exe)"}) {
+        EXPECT_FALSE(Shell(failing, kMinimizedFocus)) << failing;
+    }
+}
+
+TEST(ExclusiveLock, RefusesAFolderInPlaceOfItsFileAtOnce) {
+    TempDrive t;
+    fs::create_directories(t.onDrive("update.lock"));
+    ExclusiveLock lock;
+    EXPECT_EQ(lock.acquire(R"(c:\update.lock)").code(), expected::kLockOnAFolder);
+    EXPECT_TRUE(fs::is_directory(t.onDrive("update.lock")));
 }
 
 TEST(GetTimer, CountsSecondsAndNeverGoesBack) {
