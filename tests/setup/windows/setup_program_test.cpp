@@ -21,7 +21,6 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -53,18 +52,9 @@ const Control kControls[] = {{"MSWINSCK.OCX", "{0A050457-FA11-4DBA-824F-F0C5FACE
                              {"MSINET.OCX", "{E568302E-582F-4F27-B8AF-7474F0D34126}"},
                              {"MSCOMCTL.OCX", "{F552CDC3-BB1D-4F8A-B023-81B5EA4116FB}"}};
 
-std::string lowerCase(std::string text) {
-    std::ranges::transform(text, text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
-
 class WindowsSetup : public WinePrefixTest {
   protected:
-    void SetUp() override {
-        WinePrefixTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        ASSERT_TRUE(x.running()) << "Xvfb did not start";
-    }
+    void SetUpInPrefix() override { ASSERT_TRUE(x.running()) << "Xvfb did not start"; }
 
     void TearDown() override {
         if (!running_.valid()) return;

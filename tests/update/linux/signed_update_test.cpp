@@ -60,7 +60,7 @@ TEST(SignedUpdater, InstallsOnlyWhatOneOfItsKeysSigned) {
     std::vector<std::unique_ptr<FtpServer>> servers;
     std::vector<pid_t> pids;
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        installOld(drives[i], oldApp, kSignedUpdater);
+        installForUpdate(drives[i], oldApp, kOutsideCopy, kSignedUpdater);
         servers.push_back(std::make_unique<FtpServer>(runs[i].c.faults));
         serveSignedUpdate(*servers[i], runs[i].c, newApp);
         const ScopedEnv trace("PULSARO_TRACE",
@@ -102,7 +102,7 @@ TEST(SignedUpdater, InstallsOnlyWhatOneOfItsKeysSigned) {
 // Built without keys, the updater installs as it always has and never asks for a signature.
 TEST(UnsignedUpdater, NeverAsksForASignature) {
     TempDrive t;
-    installOld(t, "old application");
+    installForUpdate(t, "old application", kOutsideCopy, builtUpdater());
     FtpServer server;
     const std::string newApp = patternBytes(100000, 63);
     serveSignedUpdate(server, signedUpdateCases().front(), newApp);

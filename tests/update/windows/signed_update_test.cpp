@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <future>
 #include <memory>
@@ -103,9 +101,7 @@ TEST(WindowsPrograms, ImportOnlySystemDlls) {
         for (std::string line; std::getline(lines, line);) {
             const std::size_t name = line.find("DLL Name: ");
             if (name == std::string::npos) continue;
-            std::string dll = line.substr(name + 10);
-            std::ranges::transform(dll, dll.begin(),
-                                   [](unsigned char c) { return std::tolower(c); });
+            const std::string dll = lowerCase(line.substr(name + 10));
             EXPECT_TRUE(system.contains(dll)) << program.filename() << " imports " << dll;
             ++imported;
         }
