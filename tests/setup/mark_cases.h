@@ -1,16 +1,27 @@
 #pragma once
 
-// What the setup window shows, whichever host draws it: the text of each element and which
-// done-marks a sequence of clicks shows.
+// What the setup window shows, whichever host draws it: where each element is, its text, and
+// which done-marks a sequence of clicks shows.
 
 #include "setup_elements.h"
 
 #include <map>
 #include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace pulsaro::test {
+
+// The middle of an element in the window's client area, in pixels, where a test clicks it.
+struct ClientPoint {
+    int x, y;
+};
+inline ClientPoint centreOf(setup::Element id) {
+    const setup::ElementRow& e = setup::rowOf(id);
+    return {setup::pixels(e.left) + setup::pixels(e.width) / 2,
+            setup::pixels(e.top) + setup::pixels(e.height) / 2};
+}
 
 // Each element's text as users read it, spaces and all, written out here rather than taken from
 // the element table; a done-mark's is the name screen readers say for it.

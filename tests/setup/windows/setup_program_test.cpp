@@ -5,6 +5,7 @@
 
 #include "about.h"
 #include "dist_files.h"
+#include "mark_cases.h"
 #include "process_support.h"
 #include "setup_elements.h"
 #include "temp_drive.h"
@@ -96,8 +97,8 @@ class WindowsSetup : public WinePrefixTest {
     }
 
     void click(Element id) const {
-        const ElementRow& e = rowOf(id);
-        clickAt(pixels(e.left) + pixels(e.width) / 2, pixels(e.top) + pixels(e.height) / 2);
+        const ClientPoint centre = centreOf(id);
+        clickAt(centre.x, centre.y);
     }
 
     void pressEnter() const { x.xdotool({"key", "--window", window_, "Return"}); }
