@@ -4,6 +4,7 @@
 
 #include "pause_clock.h"
 #include "process_support.h"
+#include "signed_updates.h"
 #include "temp_drive.h"
 #include "texts.h"
 #include "updater_window.h"
@@ -90,6 +91,22 @@ inline void expectTreeAfterRun(const TempDrive& t, const std::string& app, bool 
     EXPECT_EQ(
         listFolder(t.onDrive("pulsaro")),
         updated ? std::vector<std::string>{} : std::vector<std::string>{"pulsaro_zentra.exe"});
+}
+
+// What a run of an updater built with the test-only keys leaves: its exit status, the tree with
+// the new application or the old one and the copy outside the install root, and the signature
+// asked for.
+inline void expectSignedUpdateOutcome(const SignedUpdateCase& c, int exitCode,
+                                      const std::string& output, const TempDrive& t,
+                                      const FtpServer& server, const std::string& oldApp,
+                                      const std::string& newApp) {
+    EXPECT_EQ(exitCode, c.installs() ? 0 : 1) << output;
+    if (!c.installs()) {
+        const std::filesystem::path outside = t.onDrive("pulsaro/pulsaro_zentra.exe");
+        EXPECT_TRUE(std::filesystem::exists(outside) && readFile(outside) == kOutsideCopy);
+    }
+    expectTreeAfterRun(t, c.installs() ? newApp : oldApp, c.installs());
+    EXPECT_TRUE(askedForTheSignature(server));
 }
 
 // Runs the whole updater in this process against a server, on the current drive, without the

@@ -60,15 +60,12 @@ TEST_F(WindowsUpdater, SignedUpdaterInstallsOnlyWhatOneOfItsKeysSigned) {
         if (!answered) continue;
 
         expectShown(*answered, c.installs() ? texts::kUpdated : texts::kNotUpdated);
-        EXPECT_EQ(answered->run.exitCode, c.installs() ? 0 : 1) << answered->run.output;
         if (!c.installs()) {
             EXPECT_NE(answered->run.output.find(refusalLine(c)), std::string::npos)
                 << answered->run.output;
-            const fs::path outside = seats[i]->drive.onDrive("pulsaro/pulsaro_zentra.exe");
-            EXPECT_TRUE(fs::exists(outside) && readFile(outside) == kOutsideCopy);
         }
-        expectTreeAfterRun(seats[i]->drive, c.installs() ? newApp : oldApp, c.installs());
-        EXPECT_TRUE(askedForTheSignature(*servers[i]));
+        expectSignedUpdateOutcome(c, answered->run.exitCode, answered->run.output, seats[i]->drive,
+                                  *servers[i], oldApp, newApp);
     }
 }
 
