@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -352,6 +354,49 @@ TEST_F(ProgramStarts, ShellFailsForMissingAndUnrunnablePrograms) {
     for (const char* failing : {"no_such_program_anywhere", R"(c:\nowhere\prog.exe)", "", "   ",
                                 R"(c:\not_runnable.exe)"}) {
         EXPECT_FALSE(Shell(failing, kMinimizedFocus)) << failing;
+    }
+}
+
+// A holder that lets go, and one that is killed, both let the next one through; never before. The
+// lock's file is there while it is held, and gone afterwards, also when its holder was killed.
+TEST(ExclusiveLock, OneHolderAtATimeAndAHolderThatDiesLetsGo) {
+    for (const bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "the holder is killed" : "the holder lets go");
+        TempDrive t;
+        const fs::path ready = t.base() / "ready";
+        const fs::path release = t.base() / "release";
+        ChildProcess holder(helperProgram("lock_holder"),
+                            {R"(c:\update.lock)", ready.string(), release.string()});
+        ASSERT_TRUE(eventually([&] { return fs::exists(ready); }));
+        EXPECT_EQ(listFolder(t.drive()), Names{"update.lock"});
+        ExclusiveLock lock;
+        std::atomic<bool> asked = false;
+        std::atomic<bool> toldToLetGo = false;
+        std::atomic<bool> takenWhileHeld = false;
+        std::optional<OpResult> acquired;
+        std::thread next([&] {
+            asked = true;
+            acquired = lock.acquire(R"(c:\UPDATE.LOCK)");
+            takenWhileHeld = !toldToLetGo;
+        });
+
+        ASSERT_TRUE(eventually([&] { return asked.load(); }));
+        expected::letTheNextHolderWait();
+        toldToLetGo = true;
+        if (killed) {
+            holder.kill();
+        } else {
+            writeFile(release, "");
+        }
+        next.join();
+
+        EXPECT_FALSE(takenWhileHeld) << "taken while still held";
+        ASSERT_TRUE(acquired && acquired->ok()) << (acquired ? acquired->reason() : "");
+        const Names held = listFolder(t.drive());
+        const std::vector<Names> allowed = expected::lockFilesOfTheNextHolder(killed);
+        EXPECT_NE(std::ranges::find(allowed, held), allowed.end()) << testing::PrintToString(held);
+        lock.release();
+        EXPECT_EQ(listFolder(t.drive()), Names{});
     }
 }
 

@@ -4,16 +4,39 @@
 // Usage: lock_holder LOCK READY RELEASE   (LOCK a Windows path, the others host paths)
 
 #include "host.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#ifdef _WIN32
 #include "wide.h"
+#endif
 
-#include <windows.h>
+namespace {
 
-int wmain(int argc, wchar_t** argv) {
-    if (argc != 4) return 2;
+int holdLock(const std::string& lockPath, const std::filesystem::path& ready,
+             const std::filesystem::path& release) {
     pulsaro::ExclusiveLock lock;
-    if (!lock.acquire(pulsaro::narrow(argv[1]))) return 1;
-    CloseHandle(CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    while (GetFileAttributesW(argv[3]) == INVALID_FILE_ATTRIBUTES) Sleep(10);
+    if (!lock.acquire(lockPath)) return 1;
+    std::ofstream{ready};
+    while (!std::filesystem::exists(release)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     lock.release();
     return 0;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+    return argc == 4 ? holdLock(pulsaro::narrow(argv[1]), argv[2], argv[3]) : 2;
+}
+#else
+int main(int argc, char** argv) {
+    return argc == 4 ? holdLock(argv[1], argv[2], argv[3]) : 2;
+}
+#endif

@@ -133,55 +133,6 @@ TEST(FileCopy, RefusesADeviceAsSourceWithoutReadingIt) {
     EXPECT_EQ(listFolder(t.drive()), Names{});
 }
 
-// A holder that lets go, and one that is killed, both let the next one through; never before. The
-// lock's file is there while it is held, and gone afterwards, also when its holder was killed.
-TEST(ExclusiveLock, OneHolderAtATimeAndAHolderThatDiesLetsGo) {
-    for (const bool killed : {false, true}) {
-        SCOPED_TRACE(killed ? "the holder is killed" : "the holder lets go");
-        TempDrive t;
-        const fs::path ready = t.base() / "ready";
-        const fs::path release = t.base() / "release";
-        ChildProcess holder(helperProgram("lock_holder"),
-                            {R"(c:\update.lock)", ready.string(), release.string()});
-        ASSERT_TRUE(eventually([&] { return fs::exists(ready); }));
-        EXPECT_EQ(listFolder(t.drive()), Names{"update.lock"});
-        ExclusiveLock lock;
-        std::atomic<bool> asked = false;
-        std::atomic<bool> toldToLetGo = false;
-        std::atomic<bool> takenWhileHeld = false;
-        std::optional<OpResult> acquired;
-        std::thread next([&] {
-            asked = true;
-            acquired = lock.acquire(R"(c:\UPDATE.LOCK)");
-            takenWhileHeld = !toldToLetGo;
-        });
-
-        // Nothing tells when the next one has found the lock held, so it is given a moment:
-        // one that takes a held lock does so within it, and a machine too busy to run it meanwhile
-        // only makes the run prove less, never fail.
-        ASSERT_TRUE(eventually([&] { return asked.load(); }));
-        std::this_thread::sleep_for(500ms);
-        toldToLetGo = true;
-        if (killed) {
-            holder.kill();
-        } else {
-            writeFile(release, "");
-        }
-        next.join();
-
-        EXPECT_FALSE(takenWhileHeld) << "taken while still held";
-        ASSERT_TRUE(acquired && acquired->ok()) << (acquired ? acquired->reason() : "");
-        // A killed holder's file may still be there when the next one opens it, which then takes
-        // it over as it is; either way there is one lock file, and it goes with its holder.
-        const Names held = listFolder(t.drive());
-        const bool ownFile = held == Names{"UPDATE.LOCK"};
-        const bool takenOver = killed && held == Names{"update.lock"};
-        EXPECT_TRUE(ownFile || takenOver) << ::testing::PrintToString(held);
-        lock.release();
-        EXPECT_EQ(listFolder(t.drive()), Names{});
-    }
-}
-
 TEST_F(ProgramStarts, ShellFindsABareNameThePlatformWay) {
     fs::copy_file(recorderProgram(), drive.dist() / "Besides.exe");
     fs::create_directories(drive.base() / "on_path");
