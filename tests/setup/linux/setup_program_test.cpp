@@ -4,8 +4,8 @@
 
 #include "dist_files.h"
 #include "hermetic.h"
-#include "mark_cases.h"
 #include "process_support.h"
+#include "setup_window_cases.h"
 #include "temp_drive.h"
 #include "xvfb_display.h"
 

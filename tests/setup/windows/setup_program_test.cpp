@@ -5,9 +5,9 @@
 
 #include "about.h"
 #include "dist_files.h"
-#include "mark_cases.h"
 #include "process_support.h"
 #include "setup_elements.h"
+#include "setup_window_cases.h"
 #include "temp_drive.h"
 #include "texts.h"
 #include "wine_prefix.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-// What the setup window shows, whichever host draws it: where each element is, its text, and
-// which done-marks a sequence of clicks shows.
+// What the setup window shows, whichever host draws it: where each element is, its text, the
+// order the Tab key takes, and which done-marks a sequence of clicks shows.
 
 #include "setup_elements.h"
 
@@ -48,6 +48,11 @@ inline std::string_view shownText(setup::Element id) {
     };
     return texts.at(id);
 }
+
+// Where the focus is when the window opens, then after each Tab: round the buttons that show.
+inline constexpr setup::Element kFocusOrder[] = {setup::Element::Command4, setup::Element::Command1,
+                                                 setup::Element::Command6,
+                                                 setup::Element::Command4};
 
 // Nothing is installed in the drive folder, so every step's operations fail; the marks still
 // follow the clicks.
