@@ -15,14 +15,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
