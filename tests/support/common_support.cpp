@@ -4,6 +4,10 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <tlhelp32.h>
+#else
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include <cstdlib>
@@ -134,6 +138,43 @@ void ChildProcess::kill() {
 
 fs::path testProgramFolder() {
     return fs::read_symlink("/proc/self/exe").parent_path();
+}
+
+ChildProcess::ChildProcess(const fs::path& program, const std::vector<std::string>& arguments) {
+    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+}
+
+ChildProcess::~ChildProcess() {
+    kill();
+}
+
+bool ChildProcess::started() const {
+    return pid_ > 0;
+}
+
+bool ChildProcess::suspend() {
+    int status = 0;
+    return pid_ > 0 && ::kill(pid_, SIGSTOP) == 0 && ::waitpid(pid_, &status, WUNTRACED) == pid_ &&
+           WIFSTOPPED(status);
+}
+
+void ChildProcess::kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    if (::waitpid(pid_, &status, 0) == pid_) {
+        exitCode_ = WIFSIGNALED(status) ? 128u + static_cast<unsigned>(WTERMSIG(status))
+                                        : static_cast<unsigned>(WEXITSTATUS(status));
+    }
+    pid_ = -1;
 }
 
 #endif

@@ -1,7 +1,7 @@
 #pragma once
 
 // What tests on both hosts share beyond the drive: waiting for traces, reading them, the
-// environment programs inherit, helper programs, and on Windows their starts and kills.
+// environment programs inherit, helper programs, their starts and kills.
 
 #include <chrono>
 #include <filesystem>
@@ -41,7 +41,6 @@ std::filesystem::path testProgramFolder();
 // A helper program beside the test program, named without the host's program suffix.
 std::filesystem::path helperProgram(const std::string& name);
 
-#ifdef _WIN32
 // A helper program started with arguments, which a test can end at any moment the way a power
 // cut would: no chance to clean up. Ended so when the object goes, if still running.
 class ChildProcess {
@@ -61,9 +60,12 @@ class ChildProcess {
     std::optional<unsigned long> exitCode() const { return exitCode_; }
 
   private:
+#ifdef _WIN32
     void* process_ = nullptr;
+#else
+    int pid_ = -1;
+#endif
     std::optional<unsigned long> exitCode_;
 };
-#endif
 
 }  // namespace pulsaro::test

@@ -158,7 +158,7 @@ pid_t startInstalledUpdater(const fs::path& drive, const std::string& url,
         const fs::path staging = drive / "pulsaro_zentra" / "_Pulsaro";
         fs::create_directories(staging);
         program = staging / "pulsaro_zentra_update.exe";
-        if (!fs::exists(program)) fs::copy_file(builtDistribution() / program.filename(), program);
+        if (!fs::exists(program)) fs::copy_file(builtUpdater(), program);
     }
     const pid_t pid = ::fork();
     if (pid == 0) {

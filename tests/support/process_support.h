@@ -14,6 +14,10 @@ namespace pulsaro::test {
 
 // The built distribution folder, where the programs and their stand-ins are.
 std::filesystem::path builtDistribution();
+// The updater as the build made it, in that folder.
+inline std::filesystem::path builtUpdater() {
+    return builtDistribution() / "pulsaro_zentra_update.exe";
+}
 
 // A program run to its end: its exit code (-1 when it did not start, crashed or was killed at
 // the deadline) and its standard output and error together.

@@ -4,6 +4,7 @@
 
 #include "pause_clock.h"
 #include "process_support.h"
+#include "signed_updates.h"
 #include "temp_drive.h"
 #include "texts.h"
 #include "updater_window.h"
@@ -48,34 +49,28 @@ inline std::vector<std::string> said(std::string_view message) {
     return {std::string(message)};
 }
 
-// The tree as the setup leaves it, with the application in the spelling the setup uses and, when
-// given, a copy of it outside the install root.
+inline constexpr const char* kOutsideCopy = "outside copy";
+
+// The tree as the setup leaves it, with the application in the spelling the setup uses, when
+// given a copy of it outside the install root, and in the updater's place the program named or,
+// for the updater run in the test's own process, a stand-in file.
 inline void installForUpdate(const TempDrive& t, const std::string& app,
-                             const std::optional<std::string>& outsideCopy = std::nullopt) {
+                             const std::optional<std::string>& outsideCopy = std::nullopt,
+                             const std::filesystem::path& updater = {}) {
     std::filesystem::create_directories(t.onDrive("pulsaro_zentra/QUORVIN"));
     std::filesystem::create_directories(t.onDrive("pulsaro_zentra/_Pulsaro"));
     writeFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe"), app);
-    writeFile(t.onDrive("pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe"), "updater");
+    const std::filesystem::path updaterPlace =
+        t.onDrive("pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe");
+    if (updater.empty()) {
+        writeFile(updaterPlace, "updater");
+    } else {
+        std::filesystem::copy_file(updater, updaterPlace,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
     if (outsideCopy) {
         std::filesystem::create_directories(t.onDrive("pulsaro"));
         writeFile(t.onDrive("pulsaro/pulsaro_zentra.exe"), *outsideCopy);
-    }
-}
-
-inline constexpr const char* kOutsideCopy = "outside copy";
-
-// The tree as the setup leaves it, with a copy of the application outside the install root, and
-// the updater given in place; without one, startInstalledUpdater puts the built updater there.
-inline void installOld(const TempDrive& t, const std::string& oldApp,
-                       const std::filesystem::path& updater = {}) {
-    std::filesystem::create_directories(t.onDrive("pulsaro_zentra/QUORVIN"));
-    std::filesystem::create_directories(t.onDrive("pulsaro_zentra/_Pulsaro"));
-    std::filesystem::create_directories(t.onDrive("pulsaro"));
-    writeFile(t.onDrive("pulsaro_zentra/Pulsaro_zentra.exe"), oldApp);
-    writeFile(t.onDrive("pulsaro/pulsaro_zentra.exe"), kOutsideCopy);
-    if (!updater.empty()) {
-        std::filesystem::copy_file(updater,
-                                   t.onDrive("pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe"));
     }
 }
 
@@ -96,6 +91,22 @@ inline void expectTreeAfterRun(const TempDrive& t, const std::string& app, bool 
     EXPECT_EQ(
         listFolder(t.onDrive("pulsaro")),
         updated ? std::vector<std::string>{} : std::vector<std::string>{"pulsaro_zentra.exe"});
+}
+
+// What a run of an updater built with the test-only keys leaves: its exit status, the tree with
+// the new application or the old one and the copy outside the install root, and the signature
+// asked for.
+inline void expectSignedUpdateOutcome(const SignedUpdateCase& c, int exitCode,
+                                      const std::string& output, const TempDrive& t,
+                                      const FtpServer& server, const std::string& oldApp,
+                                      const std::string& newApp) {
+    EXPECT_EQ(exitCode, c.installs() ? 0 : 1) << output;
+    if (!c.installs()) {
+        const std::filesystem::path outside = t.onDrive("pulsaro/pulsaro_zentra.exe");
+        EXPECT_TRUE(std::filesystem::exists(outside) && readFile(outside) == kOutsideCopy);
+    }
+    expectTreeAfterRun(t, c.installs() ? newApp : oldApp, c.installs());
+    EXPECT_TRUE(askedForTheSignature(server));
 }
 
 // Runs the whole updater in this process against a server, on the current drive, without the

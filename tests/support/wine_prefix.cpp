@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -131,6 +132,7 @@ void WinePrefixTest::SetUp() {
     prefix_ = fs::absolute(prefix);
     static const std::string failure = preparePrefix(prefix_, environment());
     ASSERT_EQ(failure, "");
+    SetUpInPrefix();
 }
 
 std::vector<std::string> WinePrefixTest::environment() const {
@@ -186,6 +188,11 @@ std::string windowsPath(const std::filesystem::path& hostPath) {
     std::string path = std::filesystem::absolute(hostPath).lexically_normal().string();
     std::replace(path.begin(), path.end(), '/', '\\');
     return "Z:" + path;
+}
+
+std::string lowerCase(std::string text) {
+    std::ranges::transform(text, text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
 }
 
 }  // namespace pulsaro::test

@@ -23,7 +23,9 @@ struct ProgramRun {
 // The build defines PULSARO_WINE_PREFIX_SCRIPT as the script's path.
 class WinePrefixTest : public ::testing::Test {
   protected:
-    void SetUp() override;
+    void SetUp() final;
+    // What a fixture sets up once the prefix is ready; never reached when the test skips.
+    virtual void SetUpInPrefix() {}
 
     const std::filesystem::path& prefix() const { return prefix_; }
 
@@ -48,5 +50,8 @@ std::vector<std::string> probedParts(const std::string& probed);
 // The path a program under Wine sees for a host path, through the Z: drive that maps "/":
 // "/tmp/a b/x.OCX" is "Z:\tmp\a b\x.OCX". A relative path is taken from the current folder.
 std::string windowsPath(const std::filesystem::path& hostPath);
+
+// ASCII letters in lower case, as Windows names are compared without their case.
+std::string lowerCase(std::string text);
 
 }  // namespace pulsaro::test

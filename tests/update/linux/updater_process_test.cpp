@@ -96,7 +96,7 @@ TEST(UpdaterWithoutDisplay, RunsTheUpdateAndWritesItsMessageToStandardError) {
     TempDrives drives(cases.size());
     std::vector<pid_t> pids;
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        installOld(drives[i], oldApp);
+        installForUpdate(drives[i], oldApp, kOutsideCopy, builtUpdater());
         pids.push_back(startInstalledUpdater(
             drives[i].drive(), cases[i].serverUp ? server.url() : closedPort.url(),
             {.display = cases[i].display, .standardError = standardErrorOf(drives[i])}));
@@ -130,8 +130,7 @@ TEST(UpdaterOnADeepDrive, SaysSoFailsAndLeavesNoDownloadBehind) {
 
     const pid_t pid =
         startInstalledUpdater(drive.path(), server.url(),
-                              {.standardError = standardErrorOf(t),
-                               .program = builtDistribution() / "pulsaro_zentra_update.exe"});
+                              {.standardError = standardErrorOf(t), .program = builtUpdater()});
     const std::optional<int> status = waitForEnd(pid);
 
     ASSERT_TRUE(status.has_value()) << "the updater did not end";
@@ -170,7 +169,7 @@ TEST(UpdaterWithoutDisplay, LosingTheDisplayMidDownloadLeavesNoFile) {
     ASSERT_TRUE(x.running()) << "Xvfb did not start";
     TempDrive t;
     const std::string oldApp = patternBytes(200000, 53);
-    installOld(t, oldApp);
+    installForUpdate(t, oldApp, kOutsideCopy, builtUpdater());
     FtpServer server(stallingServer());
     server.putFile(kRemoteApp, patternBytes(4 << 20, 54));
     const pid_t pid = startInstalledUpdater(
@@ -202,7 +201,7 @@ TEST(UpdaterSignals, EndTheProgramCleanlyMidDownload) {
     TempDrives drives(std::size(cases));
     std::vector<pid_t> pids;
     for (std::size_t i = 0; i < drives.size(); ++i) {
-        installOld(drives[i], oldApp);
+        installForUpdate(drives[i], oldApp, kOutsideCopy, builtUpdater());
         pids.push_back(startInstalledUpdater(drives[i].drive(), server.url(),
                                              {.display = cases[i].display ? x.display() : "",
                                               .standardError = standardErrorOf(drives[i])}));
@@ -260,7 +259,7 @@ TEST(UpdaterKilled, TheNextRunClearsWhatTheKilledOneLeftAndSucceeds) {
             if (stop == Stopped::Later) endNow(pid);
             t.reset();
             t = std::make_unique<TempDrive>();
-            installOld(*t, oldApp);
+            installForUpdate(*t, oldApp, kOutsideCopy, builtUpdater());
             pid = startInstalledUpdater(t->drive(), server.url(),
                                         {.standardError = standardErrorOf(*t)});
             stop = stopAt(pid, [&] { return m.reached(pid, stagingOf(*t)); });
@@ -295,7 +294,7 @@ TEST(ConcurrentUpdaters, OneWaitsForTheOtherThenBothInstallAndSaySo) {
     TempDrives drives(kInstallations);
     std::vector<pid_t> pids;
     for (std::size_t i = 0; i < kInstallations; ++i) {
-        installOld(drives[i], oldApp);
+        installForUpdate(drives[i], oldApp, kOutsideCopy, builtUpdater());
         for (const char* which : {"first", "second"}) {
             pids.push_back(startInstalledUpdater(
                 drives[i].drive(), server.url(),

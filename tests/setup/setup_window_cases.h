@@ -1,16 +1,27 @@
 #pragma once
 
-// What the setup window shows, whichever host draws it: the text of each element and which
-// done-marks a sequence of clicks shows.
+// What the setup window shows, whichever host draws it: where each element is, its text, the
+// order the Tab key takes, and which done-marks a sequence of clicks shows.
 
 #include "setup_elements.h"
 
 #include <map>
 #include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace pulsaro::test {
+
+// The middle of an element in the window's client area, in pixels, where a test clicks it.
+struct ClientPoint {
+    int x, y;
+};
+inline ClientPoint centreOf(setup::Element id) {
+    const setup::ElementRow& e = setup::rowOf(id);
+    return {setup::pixels(e.left) + setup::pixels(e.width) / 2,
+            setup::pixels(e.top) + setup::pixels(e.height) / 2};
+}
 
 // Each element's text as users read it, spaces and all, written out here rather than taken from
 // the element table; a done-mark's is the name screen readers say for it.
@@ -37,6 +48,11 @@ inline std::string_view shownText(setup::Element id) {
     };
     return texts.at(id);
 }
+
+// Where the focus is when the window opens, then after each Tab: round the buttons that show.
+inline constexpr setup::Element kFocusOrder[] = {setup::Element::Command4, setup::Element::Command1,
+                                                 setup::Element::Command6,
+                                                 setup::Element::Command4};
 
 // Nothing is installed in the drive folder, so every step's operations fail; the marks still
 // follow the clicks.

@@ -1,6 +1,6 @@
 // The transfer component's tests under Wine: WinINet's codes, and the server the Linux side
-// started for the test (tests/windows/update_inet_test.cpp), named in PULSARO_TEST_FTP_URL,
-// PULSARO_TEST_FTP_ROOT and PULSARO_TEST_FTP_CONNECTIONS and described in
+// started for the test (inet_contract_under_wine_test.cpp beside this file), named in
+// PULSARO_TEST_FTP_URL, PULSARO_TEST_FTP_ROOT and PULSARO_TEST_FTP_CONNECTIONS and described in
 // PULSARO_TEST_FTP_SERVER.
 
 #include "inet_host.h"
@@ -37,8 +37,8 @@ InetTestServer::InetTestServer(const FtpFaults& faults, bool listening)
                        environment("PULSARO_TEST_FTP_CONNECTIONS")}) {
     if (state_->url.empty() || state_->root.empty() || state_->connectionsFile.empty()) {
         throw std::runtime_error(
-            "no server: these tests run under Wine from tests/windows/update_inet_test.cpp, "
-            "which starts one for each");
+            "no server: these tests run under Wine from "
+            "tests/update/windows/inet_contract_under_wine_test.cpp, which starts one for each");
     }
     const std::string needed = serverDescription(faults, listening);
     const std::string started = environment("PULSARO_TEST_FTP_SERVER");

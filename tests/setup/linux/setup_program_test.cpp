@@ -5,6 +5,7 @@
 #include "dist_files.h"
 #include "hermetic.h"
 #include "process_support.h"
+#include "setup_window_cases.h"
 #include "temp_drive.h"
 #include "xvfb_display.h"
 
@@ -21,14 +22,11 @@
 #include <thread>
 
 namespace fs = std::filesystem;
+using namespace pulsaro;
 using namespace pulsaro::test;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Points in the window's client area, in pixels: the middle of each button.
-const char* const kPasso1[] = {"76", "136"};
-const char* const kAvviaPulsaro[] = {"180", "312"};
 
 // The built distribution in the drive's distribution folder, less the files named; the setup is
 // a copy, so that a file missing here is not found beside the program either.
@@ -81,8 +79,10 @@ class RunningSetup {
     std::string window_;
 };
 
-void clickAt(const XvfbDisplay& x, const std::string& window, const char* const (&point)[2]) {
-    x.xdotool({"mousemove", "--window", window, point[0], point[1], "click", "1"});
+void click(const XvfbDisplay& x, const std::string& window, setup::Element id) {
+    const ClientPoint centre = centreOf(id);
+    x.xdotool({"mousemove", "--window", window, std::to_string(centre.x), std::to_string(centre.y),
+               "click", "1"});
 }
 
 std::string trimmed(std::string text) {
@@ -180,7 +180,7 @@ TEST(SetupProgram, EachPressOfTheStartStepStartsTheApplicationOnceHoweverItsKeys
         SCOPED_TRACE(press.name);
         const std::size_t before = linesOf(starts).size();
         if (press.onTheButton.empty()) {
-            clickAt(x, setup.window(), kAvviaPulsaro);
+            click(x, setup.window(), setup::Element::Command4);
         } else {
             x.xdotool({"windowfocus", setup.window()});
             eventually([&] { return trimmed(x.xdotool({"getwindowfocus"})) == setup.window(); },
@@ -209,7 +209,7 @@ bool runPasso1(const XvfbDisplay& x, const RunningSetup& setup, const TempDrive&
         return ::stat(last.c_str(), &info) == 0 ? info.st_ino : 0;
     };
     const ino_t before = inode();
-    clickAt(x, setup.window(), kPasso1);
+    click(x, setup.window(), setup::Element::Command1);
     return eventually([&] { return inode() != 0 && inode() != before; }, 30s);
 }
 

@@ -3,6 +3,7 @@
 
 #include "host.h"
 #include "process_support.h"
+#include "program_starts.h"
 #include "temp_drive.h"
 
 #include <gtest/gtest.h>
@@ -190,16 +191,6 @@ TEST(FileCopy, TakesAwayAbandonedTemporaryFilesOnly) {
                                                           prefix + "link", "app.exe"}));
 }
 
-// The recorder's output once it holds the given text, or whatever is there at the deadline.
-std::string recordHolding(const fs::path& file, const std::string& text) {
-    std::string record;
-    eventually([&] {
-        record = fs::exists(file) ? readFile(file) : "";
-        return record.find(text) != std::string::npos;
-    });
-    return record;
-}
-
 bool hasZombieChild() {
     for (const auto& entry : fs::directory_iterator("/proc")) {
         std::ifstream stat(entry.path() / "stat");
@@ -210,43 +201,17 @@ bool hasZombieChild() {
     return false;
 }
 
-TEST(Shell, StartsDetachedAndReturnsAtOnce) {
-    TempDrive t;
-    fs::create_directories(t.onDrive("tools"));
-    fs::copy_file(RECORDER, t.onDrive("tools/Recorder"));
-    const fs::path output = t.base() / "record.txt";
-    const fs::path release = t.base() / "release";
-    setenv("RECORDER_OUTPUT", output.c_str(), 1);
-    setenv("RECORDER_RELEASE", release.c_str(), 1);
-
-    ASSERT_TRUE(Shell(R"(c:\TOOLS\recorder  c:\pulsaro_zentra\MSWINSCK.OCX)", kMinimizedFocus));
-    const std::string started = recordHolding(output, "]\n");
-    EXPECT_NE(started.find("count 1\n[c:\\pulsaro_zentra\\MSWINSCK.OCX]\n"), std::string::npos)
-        << started;
-    EXPECT_EQ(started.find("finished"), std::string::npos) << "Shell waited for the program";
-    writeFile(release, "");
-    EXPECT_NE(recordHolding(output, "finished").find("finished"), std::string::npos);
-    EXPECT_FALSE(hasZombieChild());
-    unsetenv("RECORDER_OUTPUT");
-    unsetenv("RECORDER_RELEASE");
+TEST_F(ProgramStarts, ShellLeavesNoZombieOnceTheProgramHasEnded) {
+    ASSERT_TRUE(Shell(R"(c:\tools\recorder)", kMinimizedFocus));
+    ASSERT_NE(recordHolding("finished").find("finished"), std::string::npos);
+    EXPECT_TRUE(eventually([] { return !hasZombieChild(); }));
 }
 
-TEST(Shell, FindsProgramsThePlatformWayAndFailsForMissingOnes) {
-    TempDrive t;
-    fs::create_directories(t.onDrive("windows/system32"));
-    fs::copy_file(RECORDER, t.onDrive("windows/system32/sysprog.exe"));
-    const fs::path output = t.base() / "record.txt";
-    setenv("RECORDER_OUTPUT", output.c_str(), 1);
-
-    ASSERT_TRUE(Shell("SYSPROG one", kMinimizedFocus)) << "system folder, .exe appended, any case";
-    EXPECT_NE(recordHolding(output, "finished").find("[one]"), std::string::npos);
-    for (const char* missing : {"no_such_program_anywhere", R"(c:\nowhere\prog.exe)", "", "   "}) {
-        const OpResult result = Shell(missing, kMinimizedFocus);
-        EXPECT_FALSE(result) << missing;
-    }
-    writeFile(t.onDrive("not_runnable.exe"), "just text");
-    EXPECT_FALSE(Shell(R"(c:\not_runnable.exe)", kMinimizedFocus)) << "a failed start is detected";
-    unsetenv("RECORDER_OUTPUT");
+TEST_F(ProgramStarts, ShellFindsTheSystemFolderAnyCaseWithExeAppended) {
+    fs::create_directories(drive.onDrive("windows/system32"));
+    fs::copy_file(recorderProgram(), drive.onDrive("windows/system32/sysprog.exe"));
+    ASSERT_TRUE(Shell("SYSPROG one", kMinimizedFocus));
+    EXPECT_NE(recordHolding("finished").find("[one]"), std::string::npos);
 }
 
 // The folder of the program a recorder was started as, once it has finished.
@@ -267,8 +232,8 @@ TEST(Shell, FindsABareNameBesideTheRunningProgramBeforeTheCurrentFolder) {
         const fs::path programFolder = t.base() / "program";
         fs::create_directories(programFolder);
         fs::copy_file(SHELL_TOOL, programFolder / "shell_tool");
-        if (beside) fs::copy_file(RECORDER, programFolder / "probe_tool");
-        fs::copy_file(RECORDER, t.dist() / "probe_tool");
+        if (beside) fs::copy_file(recorderProgram(), programFolder / "probe_tool");
+        fs::copy_file(recorderProgram(), t.dist() / "probe_tool");
         const fs::path output = t.base() / "record.txt";
         const ScopedEnv recorder("RECORDER_OUTPUT", output.string());
 
@@ -306,13 +271,13 @@ TEST(Shell, StandInsReplaceOnlyTheSystemFoldersOfADriveThatIsNotAWinePrefix) {
         TempDrive t;
         if (c.winePrefix) makeDriveAWinePrefix(t);
         fs::create_directories(t.dist() / "system_standins");
-        fs::copy_file(RECORDER, t.dist() / "system_standins" / "probe_tool");
+        fs::copy_file(recorderProgram(), t.dist() / "system_standins" / "probe_tool");
         if (c.inSystem32) {
             fs::create_directories(t.onDrive("windows/system32"));
-            fs::copy_file(RECORDER, t.onDrive("windows/system32/probe_tool.exe"));
+            fs::copy_file(recorderProgram(), t.onDrive("windows/system32/probe_tool.exe"));
         }
         std::optional<OnPath> onPath;
-        if (c.onPath) onPath.emplace(RECORDER, "probe_tool");
+        if (c.onPath) onPath.emplace(recorderProgram(), "probe_tool");
         const fs::path output = t.base() / "record.txt";
         const ScopedEnv recorder("RECORDER_OUTPUT", output.string());
 
@@ -344,7 +309,7 @@ TEST(Shell, StartsAWindowsProgramThroughWineInThePrefixOfTheDrive) {
         {"not a prefix: Wine's own choice", false, "/another/prefix", "/another/prefix"},
         {"not a prefix, none given", false, std::nullopt, "unset"},
     };
-    const OnPath wine(RECORDER, "wine");
+    const OnPath wine(recorderProgram(), "wine");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDrive t;

@@ -1,7 +1,7 @@
 // The transfer component's tests on Linux: libcurl's codes, servers started by the test itself.
 
-#include "ftp_server.h"
 #include "inet_host.h"
+#include "ftp_server.h"
 #include "process_support.h"
 
 #include <curl/curl.h>

@@ -7,6 +7,7 @@
 #include "dist_files.h"
 #include "process_support.h"
 #include "setup_elements.h"
+#include "setup_window_cases.h"
 #include "temp_drive.h"
 #include "texts.h"
 #include "wine_prefix.h"
@@ -21,7 +22,6 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -53,18 +53,9 @@ const Control kControls[] = {{"MSWINSCK.OCX", "{0A050457-FA11-4DBA-824F-F0C5FACE
                              {"MSINET.OCX", "{E568302E-582F-4F27-B8AF-7474F0D34126}"},
                              {"MSCOMCTL.OCX", "{F552CDC3-BB1D-4F8A-B023-81B5EA4116FB}"}};
 
-std::string lowerCase(std::string text) {
-    std::ranges::transform(text, text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
-
 class WindowsSetup : public WinePrefixTest {
   protected:
-    void SetUp() override {
-        WinePrefixTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        ASSERT_TRUE(x.running()) << "Xvfb did not start";
-    }
+    void SetUpInPrefix() override { ASSERT_TRUE(x.running()) << "Xvfb did not start"; }
 
     void TearDown() override {
         if (!running_.valid()) return;
@@ -106,8 +97,8 @@ class WindowsSetup : public WinePrefixTest {
     }
 
     void click(Element id) const {
-        const ElementRow& e = rowOf(id);
-        clickAt(pixels(e.left) + pixels(e.width) / 2, pixels(e.top) + pixels(e.height) / 2);
+        const ClientPoint centre = centreOf(id);
+        clickAt(centre.x, centre.y);
     }
 
     void pressEnter() const { x.xdotool({"key", "--window", window_, "Return"}); }
@@ -131,7 +122,7 @@ class WindowsSetup : public WinePrefixTest {
     std::string messageBox() {
         box_ = x.waitForWindow("^pulsaro_setup$", 30s);
         if (box_.empty()) return {};
-        return wine({(kWindowsBuild / "tests/windows/window_probe.exe").string(), "pulsaro_setup"},
+        return wine({(kWindowsBuild / "tests/window_probe.exe").string(), "pulsaro_setup"},
                     {"DISPLAY=" + x.display()})
             .output;
     }

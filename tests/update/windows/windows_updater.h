@@ -47,12 +47,8 @@ class WindowsUpdater : public WinePrefixTest {
     static std::filesystem::path install(
         const UpdaterSeat& seat, const std::string& app,
         const std::filesystem::path& program = kWindowsBuild / "dist/pulsaro_zentra_update.exe") {
-        installForUpdate(seat.drive, app, std::string(kOutsideCopy));
-        const std::filesystem::path updater =
-            seat.drive.onDrive("pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe");
-        std::filesystem::copy_file(program, updater,
-                                   std::filesystem::copy_options::overwrite_existing);
-        return updater;
+        installForUpdate(seat.drive, app, kOutsideCopy, program);
+        return seat.drive.onDrive("pulsaro_zentra/_Pulsaro/pulsaro_zentra_update.exe");
     }
     std::filesystem::path install(const std::string& app) const { return install(ownSeat, app); }
 
@@ -90,7 +86,7 @@ class WindowsUpdater : public WinePrefixTest {
             ADD_FAILURE() << "no message box appeared";
             return std::nullopt;
         }
-        const std::string probe = (kWindowsBuild / "tests/windows/window_probe.exe").string();
+        const std::string probe = (kWindowsBuild / "tests/window_probe.exe").string();
         const std::string program = windowsPath(updater);
         auto pressEnter = [&] {
             if (otherRunsAtOnce) {

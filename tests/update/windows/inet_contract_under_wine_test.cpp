@@ -55,7 +55,7 @@ std::vector<DrivenTest> drivenTests() {
 }
 
 fs::path windowsTestProgram() {
-    return fs::path(PULSARO_WINDOWS_BUILD_DIR) / "tests/windows/windows_update_inet_test.exe";
+    return fs::path(PULSARO_WINDOWS_BUILD_DIR) / "tests/update/windows_update_inet_test.exe";
 }
 
 // The full names "Suite.Test" a GoogleTest program lists.

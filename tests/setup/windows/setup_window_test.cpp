@@ -2,7 +2,7 @@
 // process. Runs under Wine (on a display), or on Windows.
 
 #include "setup_window.h"
-#include "mark_cases.h"
+#include "setup_window_cases.h"
 #include "temp_drive.h"
 #include "wide.h"
 
@@ -225,8 +225,7 @@ TEST_F(SetupWindowTest, HasAFixedSizeACloseButtonAndNoOtherWindowButtonOrMenu) {
 }
 
 TEST_F(SetupWindowTest, FocusStartsOnTheStartButtonAndTabFollowsTheTabIndex) {
-    for (Element expected :
-         {Element::Command4, Element::Command1, Element::Command6, Element::Command4}) {
+    for (Element expected : kFocusOrder) {
         ASSERT_EQ(GetFocus(), window->element(expected)) << textOf(GetFocus());
         press(VK_TAB);
     }

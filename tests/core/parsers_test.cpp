@@ -1,84 +1,23 @@
-// The host-neutral rules: the wildcard matcher, name comparison, the command-line tokenizer, the
-// "get" parser, the FTP texts a transfer reads and the setup window's table. Built and run on every
-// host.
+// The host-neutral parsers: the command-line tokenizer, the "get" parser, the FTP texts a transfer
+// reads and the DER form of a signature. Built and run on every host.
 
-#include "case_fold.h"
 #include "command_line.h"
 #include "ftp_reply.h"
 #include "get_command.h"
-#include "setup_elements.h"
 #include "signature.h"
 #include "texts.h"
-#include "wildcard.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <optional>
-#include <set>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pulsaro {
 namespace {
-
-TEST(Wildcard, FollowsThePlatformRules) {
-    struct Case {
-        const char* pattern;
-        const char* name;
-        bool matches;
-    };
-    const Case cases[] = {
-        {"*.*", "README", true},
-        {"*.*", "a.b.c", true},
-        {"*.*", ".hidden", true},
-        {"*.exe", "SETUP.EXE", true},
-        {"*.exe", "setup.exe2", false},
-        {"*.exe", "exe", false},
-        {"?.txt", "a.txt", true},
-        {"?.txt", "ab.txt", false},
-        {"?.txt", ".txt", false},
-        {"a*.*", "abc", true},
-        {"a*b", "aXXbYb", true},
-        {"a*b", "aXXbY", false},
-        {"PULSARO_*.exe", "pulsaro_zentra.exe", true},
-        {"*", "", true},
-        {"x", "X", true},
-        {"\xC3\xA8*", "\xC3\x88T\xC3\x80", true},  // "è*" matches "ÈTÀ"
-        {"?", "\xC3\xA8", true},                   // "?" is one character, not one byte
-        {"***?", "", false},
-        {"*.*", "**", true},
-        {"*x", "*x", true},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(matchesWildcard(c.pattern, c.name), c.matches) << c.pattern << " vs " << c.name;
-    }
-}
-
-TEST(NameComparison, IgnoresCaseTheUnicodeWayAndKeepsInvalidBytesApart) {
-    struct Case {
-        const char* a;
-        const char* b;
-        bool same;
-    };
-    const Case cases[] = {
-        {"_Pulsaro", "_pulsaro", true},
-        {"QUORVIN", "quorvin", true},
-        {"\xC3\x89T\xC3\x89", "\xC3\xA9t\xC3\xA9", true},  // "ÉTÉ" / "été"
-        {"\xCE\xA3", "\xCF\x82", true},                    // capital sigma / final sigma
-        {"\xE1\xBA\x9E", "\xC3\x9F", true},                // capital sharp s / sharp s
-        {"\xC3\x9F", "ss", false},                         // simple folding: one for one
-        {"\xE2\x84\xAA", "k", true},                       // Kelvin sign
-        {"a\xFF", "a\xFE", false},                         // two different invalid bytes
-        {"a\xFF", "A\xFF", true},
-        {"\xC3", "\xC3\xA9", false},  // a cut sequence is not a letter
-        {"pulsaro", "pulsar0", false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(sameNameIgnoringCase(c.a, c.b), c.same) << c.a << " vs " << c.b;
-    }
-}
 
 TEST(CommandLine, RunsOfSpacesNeverMakeEmptyFields) {
     using Fields = std::vector<std::string_view>;
@@ -217,8 +156,6 @@ TEST(FtpReply, FailuresAreTheRepliesWhoseCodeStartsWithFourOrFive) {
     }
 }
 
-// The table every host builds its window from: the properties a host cannot check by looking at
-// its own window.
 // Bytes from hex digits, spaces ignored.
 std::string fromHex(std::string_view hex) {
     std::string bytes;
@@ -272,37 +209,6 @@ TEST(DerSignature, ReadsOnlyStrictDerWithBothIntegersInRange) {
             EXPECT_EQ(std::string(read->begin(), read->end()), fromHex(*c.rs)) << c.name;
         }
     }
-}
-
-TEST(SetupWindowTable, ListsEveryElementOnceInElementOrderWithDistinctTabIndexes) {
-    using setup::Element;
-    using setup::ElementKind;
-    std::set<int> tabIndexes;
-    std::set<std::pair<std::string_view, int>> names;
-    for (std::size_t i = 0; i < setup::kElements.size(); ++i) {
-        const setup::ElementRow& e = setup::kElements[i];
-        SCOPED_TRACE(std::string(e.name));
-        EXPECT_EQ(static_cast<std::size_t>(e.id), i) << "the table is in element order";
-        EXPECT_TRUE(tabIndexes.insert(e.tabIndex).second);
-        EXPECT_TRUE(names.insert({e.name, e.index}).second);
-        EXPECT_EQ(e.kind == ElementKind::PictureBox, e.font.points == 0);
-        EXPECT_EQ(e.kind == ElementKind::PictureBox, e.text.empty());
-        if (e.kind == ElementKind::PictureBox) {
-            EXPECT_FALSE(e.visibleAtStart) << "marks start hidden";
-        }
-    }
-    EXPECT_EQ(*tabIndexes.begin(), 0);
-    EXPECT_EQ(*tabIndexes.rbegin(), 16);
-    // The first visible element that takes the focus is the start button.
-    std::vector<const setup::ElementRow*> focusable;
-    for (const auto& e : setup::kElements) {
-        if (e.visibleAtStart && e.kind == ElementKind::PushButton) focusable.push_back(&e);
-    }
-    ASSERT_FALSE(focusable.empty()) << "no visible button takes the focus";
-    const auto first = std::ranges::min_element(focusable, {}, &setup::ElementRow::tabIndex);
-    EXPECT_EQ((*first)->id, Element::Command4);
-    EXPECT_EQ(setup::pixels(setup::kClientWidthTwips), 357);
-    EXPECT_EQ(setup::pixels(setup::kClientHeightTwips), 397);
 }
 
 }  // namespace

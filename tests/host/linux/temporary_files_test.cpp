@@ -1,6 +1,6 @@
-// What this host builds its atomic replacements and its lock on: the named form of a temporary
-// file, used where a file system has no unnamed files; the removal of a program's own files when
-// a termination signal ends it; and the lock that lets one holder at a time through.
+// What this host builds its atomic replacements on: the named form of a temporary file, used where
+// a file system has no unnamed files, and the removal of a program's own files when a
+// termination signal ends it.
 
 #include "temporary_files.h"
 #include "host.h"
@@ -15,14 +15,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -111,54 +107,6 @@ TEST(TerminationSignals, RemoveTheProgramsOwnFilesThenEndIt) {
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "status " << status;
         EXPECT_EQ(listFolder(t.onDrive("folder")), std::vector<std::string>{"app.exe"});
         EXPECT_EQ(readFile(t.onDrive("folder/app.exe")), "old");
-    }
-}
-
-// A holder that lets go, and one that is killed, both let the next one through; never before.
-// The holder lets go only once the next one is seen waiting for the lock.
-TEST(ExclusiveLock, OneHolderAtATimeAndAHolderThatDiesLetsGo) {
-    for (const bool killed : {false, true}) {
-        SCOPED_TRACE(killed ? "the holder is killed" : "the holder lets go");
-        TempDrive t;
-        int ready[2], letGo[2];
-        ASSERT_EQ(pipe(ready), 0);
-        ASSERT_EQ(pipe(letGo), 0);
-        const pid_t holder = fork();
-        if (holder == 0) {
-            ExclusiveLock lock;
-            const char held = lock.acquire(R"(c:\update.lock)").ok() ? 'y' : 'n';
-            (void)!write(ready[1], &held, 1);
-            char go = 0;
-            (void)!read(letGo[0], &go, 1);
-            if (killed) raise(SIGKILL);
-            lock.release();
-            _exit(0);
-        }
-        char held = 0;
-        ASSERT_EQ(read(ready[0], &held, 1), 1);
-        ASSERT_EQ(held, 'y');
-        ExclusiveLock lock;
-        std::atomic<bool> toldToLetGo = false;
-        std::atomic<bool> takenWhileHeld = false;
-        std::optional<OpResult> acquired;
-        std::thread next([&] {
-            acquired = lock.acquire(R"(c:\UPDATE.LOCK)");
-            takenWhileHeld = !toldToLetGo;
-        });
-
-        const bool sawItWait = eventually([] { return waitsForALock(getpid()); });
-        toldToLetGo = true;
-        (void)!write(letGo[1], "g", 1);
-        next.join();
-        waitpid(holder, nullptr, 0);
-        for (const int fd : {ready[0], ready[1], letGo[0], letGo[1]}) close(fd);
-
-        EXPECT_TRUE(sawItWait) << "the next one never waited for the lock";
-        EXPECT_FALSE(takenWhileHeld) << "taken while still held";
-        ASSERT_TRUE(acquired && acquired->ok());
-        EXPECT_EQ(listFolder(t.drive()), std::vector<std::string>{"update.lock"});
-        lock.release();
-        EXPECT_EQ(listFolder(t.drive()), std::vector<std::string>{});
     }
 }
 

@@ -2,7 +2,7 @@
 
 #include "setup_window.h"
 #include "controls.h"
-#include "mark_cases.h"
+#include "setup_window_cases.h"
 #include "temp_drive.h"
 #include "texts.h"
 
@@ -126,8 +126,7 @@ TEST_F(SetupWindowTest, HasAFixedSizeACloseButtonAndNoOtherWindowButtonOrMenu) {
 }
 
 TEST_F(SetupWindowTest, FocusStartsOnTheStartButtonAndTabFollowsTheTabIndex) {
-    for (Element expected :
-         {Element::Command4, Element::Command1, Element::Command6, Element::Command4}) {
+    for (Element expected : kFocusOrder) {
         ASSERT_EQ(QApplication::focusWidget(), window.element(expected))
             << QApplication::focusWidget()->metaObject()->className();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

@@ -4,6 +4,7 @@
 
 #include "common_support.h"
 #include "host.h"
+#include "program_starts.h"
 #include "temp_drive.h"
 
 #include <windows.h>
@@ -132,103 +133,10 @@ TEST(FileCopy, RefusesADeviceAsSourceWithoutReadingIt) {
     EXPECT_EQ(listFolder(t.drive()), Names{});
 }
 
-// A holder that lets go, and one that is killed, both let the next one through; never before. The
-// lock's file is there while it is held, and gone afterwards, also when its holder was killed.
-TEST(ExclusiveLock, OneHolderAtATimeAndAHolderThatDiesLetsGo) {
-    for (const bool killed : {false, true}) {
-        SCOPED_TRACE(killed ? "the holder is killed" : "the holder lets go");
-        TempDrive t;
-        const fs::path ready = t.base() / "ready";
-        const fs::path release = t.base() / "release";
-        ChildProcess holder(helperProgram("lock_holder"),
-                            {R"(c:\update.lock)", ready.string(), release.string()});
-        ASSERT_TRUE(eventually([&] { return fs::exists(ready); }));
-        EXPECT_EQ(listFolder(t.drive()), Names{"update.lock"});
-        ExclusiveLock lock;
-        std::atomic<bool> asked = false;
-        std::atomic<bool> toldToLetGo = false;
-        std::atomic<bool> takenWhileHeld = false;
-        std::optional<OpResult> acquired;
-        std::thread next([&] {
-            asked = true;
-            acquired = lock.acquire(R"(c:\UPDATE.LOCK)");
-            takenWhileHeld = !toldToLetGo;
-        });
-
-        // Nothing tells when the next one has found the lock held, so it is given a moment:
-        // one that takes a held lock does so within it, and a machine too busy to run it meanwhile
-        // only makes the run prove less, never fail.
-        ASSERT_TRUE(eventually([&] { return asked.load(); }));
-        std::this_thread::sleep_for(500ms);
-        toldToLetGo = true;
-        if (killed) {
-            holder.kill();
-        } else {
-            writeFile(release, "");
-        }
-        next.join();
-
-        EXPECT_FALSE(takenWhileHeld) << "taken while still held";
-        ASSERT_TRUE(acquired && acquired->ok()) << (acquired ? acquired->reason() : "");
-        // A killed holder's file may still be there when the next one opens it, which then takes
-        // it over as it is; either way there is one lock file, and it goes with its holder.
-        const Names held = listFolder(t.drive());
-        const bool ownFile = held == Names{"UPDATE.LOCK"};
-        const bool takenOver = killed && held == Names{"update.lock"};
-        EXPECT_TRUE(ownFile || takenOver) << ::testing::PrintToString(held);
-        lock.release();
-        EXPECT_EQ(listFolder(t.drive()), Names{});
-    }
-}
-
-TEST(ExclusiveLock, RefusesAFolderInPlaceOfItsFileAtOnce) {
-    TempDrive t;
-    fs::create_directories(t.onDrive("update.lock"));
-    ExclusiveLock lock;
-    EXPECT_EQ(lock.acquire(R"(c:\update.lock)").code(),
-              ErrorCode::rule(FailedRule::NotARegularFile));
-}
-
-// Where the programs the tests start leave their traces.
-class ProgramStarts : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        fs::create_directories(drive.onDrive("tools"));
-        fs::copy_file(helperProgram("args_recorder"), drive.onDrive("tools/Recorder.exe"));
-    }
-
-    // What the recorder wrote, once it holds the given text.
-    std::string recordHolding(const std::string& text) const {
-        std::string record;
-        eventually([&] {
-            record = fs::exists(output_) ? readFile(output_) : "";
-            return record.find(text) != std::string::npos;
-        });
-        return record;
-    }
-
-    TempDrive drive;
-    const fs::path output_ = drive.base() / "record.txt";
-    ScopedEnv outputEnv_{"RECORDER_OUTPUT", output_.string()};
-};
-
-TEST_F(ProgramStarts, ShellGivesEachFieldAsOneArgumentAndReturnsAtOnce) {
-    const fs::path release = drive.base() / "release";
-    ScopedEnv releaseEnv("RECORDER_RELEASE", release.string());
-    ASSERT_TRUE(Shell(R"(c:\TOOLS\recorder  c:\pulsaro_zentra\MSWINSCK.OCX)", kMinimizedFocus));
-    const std::string started = recordHolding("]\n");
-    // The started program knows nothing of the mapped drive: it gets the path it maps to.
-    const std::string mapped = (drive.drive() / "pulsaro_zentra" / "MSWINSCK.OCX").string();
-    EXPECT_NE(started.find("count 1\n[" + mapped + "]\n"), std::string::npos) << started;
-    EXPECT_EQ(started.find("finished"), std::string::npos) << "Shell waited for the program";
-    writeFile(release, "");
-    EXPECT_NE(recordHolding("finished").find("finished"), std::string::npos);
-}
-
 TEST_F(ProgramStarts, ShellFindsABareNameThePlatformWay) {
-    fs::copy_file(helperProgram("args_recorder"), drive.dist() / "Besides.exe");
+    fs::copy_file(recorderProgram(), drive.dist() / "Besides.exe");
     fs::create_directories(drive.base() / "on_path");
-    fs::copy_file(helperProgram("args_recorder"), drive.base() / "on_path" / "pathprog.exe");
+    fs::copy_file(recorderProgram(), drive.base() / "on_path" / "pathprog.exe");
     const char* path = std::getenv("PATH");
     ScopedEnv pathEnv("PATH", (drive.base() / "on_path").string() + ";" + (path ? path : ""));
     struct Case {
@@ -237,14 +145,9 @@ TEST_F(ProgramStarts, ShellFindsABareNameThePlatformWay) {
     };
     for (const Case& c : {Case{"BESIDES first", "[first]"}, Case{"pathprog.EXE second", "[second]"},
                           Case{R"(c:\tools\recorder.exe third)", "[third]"}}) {
-        fs::remove(output_);
+        fs::remove(output);
         ASSERT_TRUE(Shell(c.commandLine, kMinimizedFocus)) << c.commandLine;
         EXPECT_NE(recordHolding("finished").find(c.argument), std::string::npos) << c.commandLine;
-    }
-    writeFile(drive.onDrive("not_runnable.exe"), "just text");
-    for (const char* failing : {"no_such_program_anywhere", R"(c:\nowhere\prog.exe)", "", "   ",
-                                R"(c:\not_runnable.exe)"}) {
-        EXPECT_FALSE(Shell(failing, kMinimizedFocus)) << failing;
     }
 }
 

@@ -10,8 +10,6 @@
 
 #include <QTest>
 
-#include <algorithm>
-#include <cctype>
 #include <optional>
 
 namespace fs = std::filesystem;
@@ -24,16 +22,9 @@ namespace {
 // Wine starts a program in a few seconds, or in many more on a loaded machine.
 constexpr auto kWineStart = 90s;
 
-std::string lowerCase(std::string text) {
-    std::ranges::transform(text, text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
-
 class SetupUnderWine : public WinePrefixTest {
   protected:
-    void SetUp() override {
-        WinePrefixTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
+    void SetUpInPrefix() override {
         if (!fs::exists(standIns / "Pulsaro_zentra.exe")) {
             GTEST_SKIP() << "the Windows stand-ins were not built: mingw-w64 "
                             "(g++-mingw-w64-x86-64-posix) is not installed";

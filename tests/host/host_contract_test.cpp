@@ -5,11 +5,14 @@
 #include "common_support.h"
 #include "host.h"
 #include "host_expectations.h"
+#include "program_starts.h"
 #include "temp_drive.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -331,6 +334,78 @@ TEST(Action, SaysWhatWasLeftUndoneOrWithATraceEveryStep) {
                 << diagnostics.lines[i];
         }
     }
+}
+
+TEST_F(ProgramStarts, ShellGivesEachFieldAsOneArgumentAndReturnsAtOnce) {
+    const fs::path release = drive.base() / "release";
+    const ScopedEnv releaseEnv("RECORDER_RELEASE", release.string());
+    ASSERT_TRUE(Shell(R"(c:\TOOLS\recorder  c:\pulsaro_zentra\MSWINSCK.OCX)", kMinimizedFocus));
+    const std::string started = recordHolding("]\n");
+    const std::string argument = expected::pathAsStarted(
+        drive.drive() / "pulsaro_zentra" / "MSWINSCK.OCX", R"(c:\pulsaro_zentra\MSWINSCK.OCX)");
+    EXPECT_NE(started.find("count 1\n[" + argument + "]\n"), std::string::npos) << started;
+    EXPECT_EQ(started.find("finished"), std::string::npos) << "Shell waited for the program";
+    writeFile(release, "");
+    EXPECT_NE(recordHolding("finished").find("finished"), std::string::npos);
+}
+
+TEST_F(ProgramStarts, ShellFailsForMissingAndUnrunnablePrograms) {
+    writeFile(drive.onDrive("not_runnable.exe"), "just text");
+    for (const char* failing : {"no_such_program_anywhere", R"(c:\nowhere\prog.exe)", "", "   ",
+                                R"(c:\not_runnable.exe)"}) {
+        EXPECT_FALSE(Shell(failing, kMinimizedFocus)) << failing;
+    }
+}
+
+// A holder that lets go, and one that is killed, both let the next one through; never before. The
+// lock's file is there while it is held, and gone afterwards, also when its holder was killed.
+TEST(ExclusiveLock, OneHolderAtATimeAndAHolderThatDiesLetsGo) {
+    for (const bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "the holder is killed" : "the holder lets go");
+        TempDrive t;
+        const fs::path ready = t.base() / "ready";
+        const fs::path release = t.base() / "release";
+        ChildProcess holder(helperProgram("lock_holder"),
+                            {R"(c:\update.lock)", ready.string(), release.string()});
+        ASSERT_TRUE(eventually([&] { return fs::exists(ready); }));
+        EXPECT_EQ(listFolder(t.drive()), Names{"update.lock"});
+        ExclusiveLock lock;
+        std::atomic<bool> asked = false;
+        std::atomic<bool> toldToLetGo = false;
+        std::atomic<bool> takenWhileHeld = false;
+        std::optional<OpResult> acquired;
+        std::thread next([&] {
+            asked = true;
+            acquired = lock.acquire(R"(c:\UPDATE.LOCK)");
+            takenWhileHeld = !toldToLetGo;
+        });
+
+        ASSERT_TRUE(eventually([&] { return asked.load(); }));
+        expected::letTheNextHolderWait();
+        toldToLetGo = true;
+        if (killed) {
+            holder.kill();
+        } else {
+            writeFile(release, "");
+        }
+        next.join();
+
+        EXPECT_FALSE(takenWhileHeld) << "taken while still held";
+        ASSERT_TRUE(acquired && acquired->ok()) << (acquired ? acquired->reason() : "");
+        const Names held = listFolder(t.drive());
+        const std::vector<Names> allowed = expected::lockFilesOfTheNextHolder(killed);
+        EXPECT_NE(std::ranges::find(allowed, held), allowed.end()) << testing::PrintToString(held);
+        lock.release();
+        EXPECT_EQ(listFolder(t.drive()), Names{});
+    }
+}
+
+TEST(ExclusiveLock, RefusesAFolderInPlaceOfItsFileAtOnce) {
+    TempDrive t;
+    fs::create_directories(t.onDrive("update.lock"));
+    ExclusiveLock lock;
+    EXPECT_EQ(lock.acquire(R"(c:\update.lock)").code(), expected::kLockOnAFolder);
+    EXPECT_TRUE(fs::is_directory(t.onDrive("update.lock")));
 }
 
 TEST(GetTimer, CountsSecondsAndNeverGoesBack) {
