@@ -5,16 +5,15 @@
 #include "setup_elements.h"
 
 #include <cstdio>
-#include <string>
 
 int main() {
     using namespace pulsaro::setup;
     std::printf("client 0 0 %d %d\n", pixels(kClientWidthTwips), pixels(kClientHeightTwips));
     for (const ElementRow& e : kElements) {
-        std::string name(e.name);
-        if (e.index >= 0) name += "(" + std::to_string(e.index) + ")";
-        std::printf("%s %d %d %d %d\n", name.c_str(), pixels(e.left), pixels(e.top),
-                    pixels(e.width), pixels(e.height));
+        std::printf("%.*s", static_cast<int>(e.name.size()), e.name.data());
+        if (e.index >= 0) std::printf("(%d)", e.index);
+        std::printf(" %d %d %d %d\n", pixels(e.left), pixels(e.top), pixels(e.width),
+                    pixels(e.height));
     }
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
