@@ -57,13 +57,21 @@ create() {
     echo "$dir holds files and is not a prefix made here; refusing to use it" >&2
     exit 1
   fi
-  mkdir -p "$HOME"
-  echo incomplete >"$note"
-  local log="$dir/creation.log"
-  if ! wine wineboot --init >"$log" 2>&1; then
-    cat "$log" >&2
-    exit 1
-  fi
+  local log="$dir/creation.log" attempt
+  # Now and then Wine fails at once while it makes a prefix ("could not load kernel32.dll",
+  # seen once on a busy machine with a second prefix being made beside it): start again from an
+  # empty folder, and give up only when that fails twice more.
+  for attempt in 1 2 3; do
+    mkdir -p "$HOME"
+    echo incomplete >"$note"
+    wine wineboot --init >"$log" 2>&1 && break
+    if [ "$attempt" = 3 ]; then
+      cat "$log" >&2
+      exit 1
+    fi
+    wineserver -k 2>/dev/null || true
+    find "$dir" -mindepth 1 -maxdepth 1 ! -name "$(basename "$log")" -exec rm -rf {} +
+  done
   # Without Wine's own bitmap fonts in the prefix, "MS Sans Serif" falls back to another face.
   local fonts
   fonts=$(fonts_dir)
