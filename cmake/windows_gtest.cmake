@@ -63,5 +63,8 @@ function(pulsaro_add_windows_gtest name)
            COMMAND bash ${PULSARO_WINE_PREFIX_SCRIPT} ${PULSARO_WINE_PREFIX} --run
                    $<TARGET_FILE:${name}> --gtest_color=no
            WORKING_DIRECTORY ${arg_WORKING_DIRECTORY})
-  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED pulsaro_wine TIMEOUT 300)
+  # One program at a time in the shared prefix: two that started there together once both hung
+  # after their last case, until the time-out.
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED pulsaro_wine
+                                          RESOURCE_LOCK pulsaro_windows_wine_prefix TIMEOUT 300)
 endfunction()
